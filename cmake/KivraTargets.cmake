@@ -1,0 +1,84 @@
+# Targets and helpers shared by every directory of the build.
+#
+#   kivra_portable_sources(files...)  code that builds for Windows and the host
+#   kivra_windows_sources(files...)   code that needs the Windows API
+#   kivra_host_test(name files...)    a GoogleTest program for the host tree
+#   kivra_win_test(name files...)     a GoogleTest program run under Wine
+
+option(KIVRA_WINDOWS_TESTS "Build the Windows tests of this tree (run under Wine)" ON)
+set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
+    "7za.exe for the payloads of this tree (built by scripts/setup-deps.sh)")
+
+if(WIN32)
+  enable_language(RC)
+  # Setup.exe must stay small: its payload starts at byte 490000 of its own file.
+  set(KIVRA_SIZE_FLAGS -Os -ffunction-sections -fdata-sections
+      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+  add_compile_options(-Wall -Wextra)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+  # The product's operations; Setup.exe is this library plus its entry and
+  # resources, and the Windows tests link the same library.
+  add_library(kivra STATIC)
+  target_compile_options(kivra PRIVATE ${KIVRA_SIZE_FLAGS})
+  target_include_directories(kivra PUBLIC "${PROJECT_SOURCE_DIR}")
+  target_link_libraries(kivra PUBLIC shell32 user32 advapi32 kernel32)
+else()
+  add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+  add_library(kivra_portable STATIC)
+  target_include_directories(kivra_portable PUBLIC "${PROJECT_SOURCE_DIR}")
+endif()
+
+function(kivra_portable_sources)
+  list(TRANSFORM ARGN PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/")
+  if(WIN32)
+    target_sources(kivra PRIVATE ${ARGN})
+  else()
+    target_sources(kivra_portable PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+function(kivra_windows_sources)
+  if(WIN32)
+    list(TRANSFORM ARGN PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/")
+    target_sources(kivra PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+# GoogleTest from the sources of Debian's googletest package, built for whichever
+# tree this is (the cross compiler in the Windows tree).
+set(KIVRA_GTEST_SRC "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+if(NOT TARGET gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory("${KIVRA_GTEST_SRC}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+endif()
+
+function(kivra_host_test name)
+  if(NOT WIN32)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE kivra_portable gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+endfunction()
+
+# Every Windows test runs in the one Wine prefix of this test run, which the
+# fixture "wine" makes before the first test and stops after the last. Tests use
+# fixed places of that prefix (C:\KivraLog, C:\tmp, the registry), so they run
+# one at a time.
+set(KIVRA_WINE_ROOT "${CMAKE_BINARY_DIR}/wine")
+function(kivra_win_test name)
+  if(WIN32 AND KIVRA_WINDOWS_TESTS)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE kivra testsupport gtest)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED wine
+      RESOURCE_LOCK wineprefix
+      ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT}"
+      TIMEOUT 600)
+  endif()
+endfunction()

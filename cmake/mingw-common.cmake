@@ -1,0 +1,23 @@
+set(CMAKE_SYSTEM_NAME Windows)
+if(KIVRA_MINGW_TRIPLE MATCHES "^i686")
+  set(CMAKE_SYSTEM_PROCESSOR i686)
+else()
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+endif()
+
+set(CMAKE_C_COMPILER   ${KIVRA_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KIVRA_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${KIVRA_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KIVRA_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Everything is linked statically so that the executables need no runtime DLLs
+# beside them, neither on a customer's machine nor in the Wine prefix.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Windows programs built here run under Wine, through a wrapper that points them
+# at the test run's own prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh")

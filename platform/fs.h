@@ -1,0 +1,38 @@
+// File-system helpers. A path that names a directory is not a file and vice
+// versa; FileExists and DirExists also take wildcard patterns.
+//
+// Deleting never descends into a reparse point (a junction or symbolic link):
+// the setup runs with administrator rights inside directories that ordinary
+// users may write to, so a planted link is removed as a link and its target is
+// left alone.
+#pragma once
+#include <stddef.h>
+
+// 1 when some entry matching path is not a directory.
+int FileExists(const char* path);
+// 1 when some entry matching path is a directory.
+int DirExists(const char* path);
+
+// Writes "dir\name" into out. Returns 1, or 0 (out emptied) when it does not fit.
+int JoinPath(char* out, size_t size, const char* dir, const char* name);
+
+// Makes <system drive>:\tmp\<prefix><n> (n is the tick count when tick is set,
+// else 0) and puts its path into buffer. An existing directory is kept; with
+// emptyIt set, the files directly in it are deleted (sub-directories stay).
+// Returns 1, or 0 when the path does not fit or a directory cannot be made.
+int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt);
+
+// Deletes every non-directory entry matching dir\pattern, read-only ones too.
+// Failures are ignored.
+void DeleteMatchingFiles(const char* dir, const char* pattern);
+
+// Deletes dir with everything below it. Returns the removal's result, or 1 when
+// there was nothing to delete.
+int DeleteDirTree(const char* dir);
+
+// Deletes every sub-directory tree of dir; dir and its files stay.
+void DeleteSubDirTrees(const char* dir);
+
+// Deletes the files directly in dir and then dir itself, which stays when it
+// still holds a sub-directory.
+void DeleteDirFlat(const char* dir);

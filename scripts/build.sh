@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds both trees and puts the products into dist/:
+#   build/win    the product, i686: dist/Setup.exe (and, where this machine runs
+#                Wine's 32-bit loader, the Windows tests)
+#   build/win64  only where it does not: the Windows tests as x86_64 builds
+#   build/host   native code, build-side tools (dist/bin/) and their tests
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${JOBS:-2}
+cache=${KIVRA_CACHE:-/var/cache/kivra-build}
+arch=$(scripts/wine-arch.sh)
+
+configure() { # tree, toolchain, tests, 7za
+  cmake -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE="cmake/$2" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DKIVRA_WINDOWS_TESTS="$3" -DKIVRA_7ZA="$cache/$4" >/dev/null
+}
+
+if [ "$arch" = win32 ]; then
+  configure build/win mingw-i686.cmake ON 7za.exe
+else
+  configure build/win mingw-i686.cmake OFF 7za.exe
+  configure build/win64 mingw-x86_64.cmake ON 7za-x64.exe
+  cmake --build build/win64 -j "$jobs"
+fi
+cmake --build build/win -j "$jobs"
+cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/host -j "$jobs"
+cmake --install build/win --prefix dist >/dev/null
+cmake --install build/host --prefix dist >/dev/null

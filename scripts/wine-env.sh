@@ -1,0 +1,27 @@
+# Sourced by the Wine scripts: picks the Wine loader that this machine can run.
+# A 32-bit prefix is the natural home of the i686 Setup.exe; where the kernel
+# refuses 32-bit programs (some virtual machines run without IA-32 emulation),
+# Wine's 32-bit loader cannot start at all, and the Windows tests run as x86_64
+# builds of the same sources in a 64-bit prefix instead.
+kivra_wine_arch() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo win32; else echo win64; fi
+}
+
+kivra_wine_env() { # session root
+  local root=$1
+  KIVRA_WINE_ARCH=$(cat "$root/arch" 2>/dev/null || kivra_wine_arch)
+  export WINEPREFIX="$root/prefix" WINEARCH=$KIVRA_WINE_ARCH WINEDEBUG=-all
+  # No Mono or Gecko install prompts: they would wait forever under Xvfb.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$KIVRA_WINE_ARCH" = win32 ]; then
+    WINE=/usr/lib/wine/wine
+    WINESERVER=/usr/lib/wine/wineserver32
+  else
+    WINE=/usr/lib/wine/wine64
+    WINESERVER=/usr/lib/wine/wineserver64
+    export WINELOADER=$WINE
+  fi
+  [ -x "$WINESERVER" ] || WINESERVER=wineserver
+  DISPLAY=$(cat "$root/display" 2>/dev/null || echo :0)
+  export DISPLAY
+}

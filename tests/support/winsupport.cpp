@@ -1,0 +1,205 @@
+#include "support/winsupport.h"
+
+#include <stdio.h>
+
+std::string ReadFileBytes(const std::string& path) {
+    std::string bytes;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(f, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(f);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(f);
+    return ok;
+}
+
+void RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = found.cFileName;
+                if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+            } while (FindNextFileA(find, &found));
+            FindClose(find);
+        }
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+}
+
+void MakeDirs(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+}
+
+std::string LogDateStamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[16];
+    snprintf(stamp, sizeof stamp, "%04u%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+             now.wDayOfWeek);
+    return stamp;
+}
+
+std::vector<std::string> TodayLogMessages(const std::string& stem) {
+    std::string text = ReadFileBytes("C:\\KivraLog\\" + stem + LogDateStamp() + ".log");
+    std::vector<std::string> messages;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n[", start);
+        // An entry may hold line breaks of its own: it ends where the next
+        // entry's time stamp begins.
+        std::string entry = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (end == std::string::npos && entry.size() >= 2 && entry.compare(entry.size() - 2, 2, "\r\n") == 0)
+            entry.resize(entry.size() - 2);
+        // Drop "[YYYY-MM-DD hh:mm:ss] ", an optional "[DTL] " and the thread tag.
+        size_t head = 22;
+        if (entry.size() > head && entry.compare(head, 6, "[DTL] ") == 0) head += 6;
+        size_t p = entry.size() > head ? entry.find("] ", head) : std::string::npos;
+        messages.push_back(p == std::string::npos ? entry : entry.substr(p + 2));
+        if (end == std::string::npos) break;
+        start = end + 2;
+    }
+    return messages;
+}
+
+void ClearLogs() {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("C:\\KivraLog\\*", &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string path = std::string("C:\\KivraLog\\") + found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+namespace {
+std::string UnixToWindows(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+} // namespace
+
+std::string BuildPath(const std::string& relative) {
+    return UnixToWindows(std::string(KIVRA_BUILD_DIR_UNIX) + "/" + relative);
+}
+std::string SetupExe() { return BuildPath("setup/Setup.exe"); }
+std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }
+std::string SevenZipExe() { return UnixToWindows(KIVRA_7ZA_UNIX); }
+
+BoxWatcher::BoxWatcher(DWORD processId)
+    : processId_(processId ? processId : GetCurrentProcessId()), thread_(nullptr), stop_(0) {
+    InitializeCriticalSection(&lock_);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+BoxWatcher::~BoxWatcher() {
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    DeleteCriticalSection(&lock_);
+}
+
+std::vector<SeenBox> BoxWatcher::Boxes() {
+    EnterCriticalSection(&lock_);
+    std::vector<SeenBox> copy = boxes_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+namespace {
+struct FindState {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+    FindState* state = (FindState*)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[64] = {0};
+    GetClassNameA(window, cls, sizeof cls);
+    // A message box has an OK button (IDOK) and a static text beside its icon.
+    if (pid == state->processId && strcmp(cls, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, IDOK) && GetDlgItem(window, 0xFFFF)) {
+        state->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+DWORD WINAPI BoxWatcher::Run(void* param) {
+    BoxWatcher* self = (BoxWatcher*)param;
+    while (!self->stop_) {
+        FindState state = {self->processId_, nullptr};
+        EnumWindows(FindBox, (LPARAM)&state);
+        if (state.found) {
+            SeenBox box;
+            char text[1024] = {0};
+            GetWindowTextA(state.found, text, sizeof text);
+            box.caption = text;
+            text[0] = '\0';
+            GetDlgItemTextA(state.found, 0xFFFF, text, sizeof text);
+            box.text = text;
+            EnterCriticalSection(&self->lock_);
+            self->boxes_.push_back(box);
+            LeaveCriticalSection(&self->lock_);
+            PostMessageA(state.found, WM_COMMAND, IDOK, 0);
+            // Wait until this box is gone before looking for the next one.
+            for (int i = 0; i < 200 && IsWindow(state.found); ++i) Sleep(25);
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+HANDLE StartChild(const std::string& commandLine) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs) {
+    ChildRun run;
+    HANDLE process = StartChild(commandLine);
+    if (!process) return run;
+    BoxWatcher watcher(GetProcessId(process));
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        run.exitCode = (long)code;
+    } else {
+        TerminateProcess(process, 99);
+    }
+    CloseHandle(process);
+    run.boxes = watcher.Boxes();
+    return run;
+}

@@ -1,0 +1,62 @@
+// Helpers of the Windows tests: files, logs, child programs, message boxes.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Whole-file read and write; ReadFileBytes gives "" for a missing file.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Removes a directory tree with plain Windows calls (test set-up only).
+void RemoveTree(const std::string& path);
+void MakeDirs(const std::string& path);
+
+// "YYYYMMDDWW" of the local date, as in log file names.
+std::string LogDateStamp();
+// The lines of a log file in C:\KivraLog written today, e.g. TodayLog("setup"),
+// TodayLog("stp_UtlFile"); each line without its "[time] [thread] " head.
+std::vector<std::string> TodayLogMessages(const std::string& stem);
+// Deletes every file in C:\KivraLog.
+void ClearLogs();
+
+// Windows paths of programs of this build tree.
+std::string BuildPath(const std::string& relative); // relative with '/'
+std::string SetupExe();
+std::string HelperExe(const std::string& name);
+std::string SevenZipExe();
+
+// A message box that a watcher saw and closed.
+struct SeenBox {
+    std::string caption;
+    std::string text;
+};
+
+// Watches for dialog-class windows of one process (0: this process), records
+// each message box's caption and text, and closes it with its OK button.
+class BoxWatcher {
+public:
+    explicit BoxWatcher(DWORD processId = 0);
+    ~BoxWatcher();
+    std::vector<SeenBox> Boxes();
+
+private:
+    static DWORD WINAPI Run(void* self);
+    DWORD processId_;
+    HANDLE thread_;
+    volatile LONG stop_;
+    CRITICAL_SECTION lock_;
+    std::vector<SeenBox> boxes_;
+};
+
+// Runs a command line, answering its message boxes, and waits for its end.
+// Returns the exit code, or -1 when it could not start or did not end in time.
+struct ChildRun {
+    long exitCode = -1;
+    std::vector<SeenBox> boxes;
+};
+ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs = 60000);
+
+// Starts a program and returns its process handle (the caller closes it).
+HANDLE StartChild(const std::string& commandLine);
