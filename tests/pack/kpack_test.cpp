@@ -1,0 +1,252 @@
+// kpack's library and command line on the host: what it packs, what it
+// refuses, how it stamps a carrier and how it judges a carrier's pack.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "kpack.h"
+#include "pack/pack_format.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string Mixed(std::string s) {
+    pack::MixBuffer(&s[0], s.size());
+    return s;
+}
+
+std::string Le32(uint32_t v) {
+    unsigned char b[4];
+    pack::WriteLe32(b, v);
+    return std::string(reinterpret_cast<char*>(b), 4);
+}
+
+std::string Record(const std::string& name, const std::string& data) {
+    return Le32((uint32_t)name.size()) + Le32((uint32_t)data.size()) + Mixed(name) + Mixed(data);
+}
+
+std::string Marker() { return Mixed(std::string(pack::kMarker, pack::kMarkerLen)); }
+
+class KpackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kpack-test-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        root_ = pattern;
+        payload_ = root_ / "payload";
+        fs::create_directory(payload_);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    std::string P(const std::string& name) const { return (root_ / name).string(); }
+
+    fs::path root_;
+    fs::path payload_;
+};
+
+TEST_F(KpackTest, PackHoldsMarkerSortedRecordsAndEndRecord) {
+    WriteAll(payload_ / "b.bin", std::string("\x00\x01\x80\xff", 4));
+    WriteAll(payload_ / "a.txt", "hello");
+    WriteAll(payload_ / "empty", "");
+    ASSERT_TRUE(kpack::PackFolder(payload_.string(), P("out.pack")).ok());
+
+    std::string expected = Marker() + Record("a.txt", "hello") +
+                           Record("b.bin", std::string("\x00\x01\x80\xff", 4)) + Record("empty", "") +
+                           Record("^Kivra_end^", "");
+    EXPECT_EQ(expected, ReadAll(P("out.pack")));
+}
+
+TEST_F(KpackTest, RefusesWhatAPackCannotCarry) {
+    struct Case {
+        const char* what;
+        std::string name;
+        bool directory;
+    };
+    const Case cases[] = {
+        {"sub-directory", "sub", true},
+        {"65-byte name", std::string(65, 'x'), false},
+        {"backslash", "data\\conn.xml", false},
+        {"end record's name", "^Kivra_end^", false},
+        {"device name", "nul.txt", false},
+        {"stream", "a.txt:evil", false},
+        {"trailing dot", "setup.", false},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(payload_);
+        fs::create_directory(payload_);
+        WriteAll(payload_ / "fine.txt", "x");
+        if (c.directory)
+            fs::create_directory(payload_ / c.name);
+        else
+            WriteAll(payload_ / c.name, "x");
+        std::vector<kpack::PayloadFile> files;
+        kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+        EXPECT_EQ(kpack::kPayloadRefused, r.code) << c.what;
+        EXPECT_NE(std::string::npos, r.message.find(c.name)) << c.what << ": " << r.message;
+        r = kpack::PackFolder(payload_.string(), P("out.pack"));
+        EXPECT_EQ(kpack::kPayloadRefused, r.code) << c.what;
+        EXPECT_FALSE(fs::exists(P("out.pack"))) << c.what;
+    }
+}
+
+TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
+    WriteAll(payload_ / std::string(64, 'n'), "x");
+    std::vector<kpack::PayloadFile> files;
+    EXPECT_TRUE(kpack::CollectPayload(payload_.string(), &files).ok());
+    ASSERT_EQ(1u, files.size());
+
+    WriteAll(payload_ / "Setup.ini", "1");
+    WriteAll(payload_ / "setup.INI", "2");
+    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    EXPECT_EQ(kpack::kPayloadRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("letter case"));
+}
+
+TEST_F(KpackTest, StampPadsWithZerosUpToTheOffsetAndAppends) {
+    WriteAll(P("carrier"), "MZcarrier");
+    WriteAll(P("p.pack"), "PACKBYTES");
+    ASSERT_TRUE(kpack::StampPack(P("carrier"), P("p.pack"), 20, P("out")).ok());
+    EXPECT_EQ(std::string("MZcarrier") + std::string(11, '\0') + "PACKBYTES", ReadAll(P("out")));
+    EXPECT_EQ("MZcarrier", ReadAll(P("carrier")));
+
+    // A carrier exactly as long as the offset gets no padding.
+    WriteAll(P("exact"), std::string(20, 'c'));
+    ASSERT_TRUE(kpack::StampPack(P("exact"), P("p.pack"), 20, P("out2")).ok());
+    EXPECT_EQ(std::string(20, 'c') + "PACKBYTES", ReadAll(P("out2")));
+}
+
+TEST_F(KpackTest, StampRefusesToOverwriteAndLeavesNoOutput) {
+    WriteAll(P("p.pack"), "PACK");
+    WriteAll(P("long"), std::string(21, 'c'));
+    kpack::Result r = kpack::StampPack(P("long"), P("p.pack"), 20, P("out"));
+    EXPECT_EQ(kpack::kCarrierRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("longer than the pack offset 20"));
+    EXPECT_FALSE(fs::exists(P("out")));
+    EXPECT_FALSE(fs::exists(P("out.kpack-tmp")));
+
+    WriteAll(P("short"), "c");
+    EXPECT_EQ(kpack::kCarrierRefused, kpack::StampPack(P("short"), P("p.pack"), 0xFFFFFFFEu, P("out")).code);
+    EXPECT_EQ(kpack::kUsage, kpack::StampPack(P("short"), P("p.pack"), 20, P("short")).code);
+    EXPECT_EQ("c", ReadAll(P("short")));
+    EXPECT_EQ(kpack::kIoError, kpack::StampPack(P("missing"), P("p.pack"), 20, P("out")).code);
+}
+
+TEST_F(KpackTest, MakeListsBackWhatWasPacked) {
+    WriteAll(payload_ / "7za.exe", std::string(5000, 'z'));
+    WriteAll(payload_ / "Qt.7z", "");
+    WriteAll(P("Setup.exe"), "MZ");
+    ASSERT_TRUE(kpack::MakeCarrier(payload_.string(), P("Setup.exe"), 100, P("Setup-out.exe")).ok());
+    kpack::Listing listing;
+    ASSERT_TRUE(kpack::ListPack(P("Setup-out.exe"), 100, &listing).ok());
+    ASSERT_EQ(2u, listing.records.size());
+    EXPECT_EQ("7za.exe", listing.records[0].name);
+    EXPECT_EQ(5000u, listing.records[0].size);
+    EXPECT_EQ("Qt.7z", listing.records[1].name);
+    EXPECT_EQ(0u, listing.records[1].size);
+    EXPECT_TRUE(listing.endRecord);
+    EXPECT_EQ(0u, listing.trailing);
+    EXPECT_EQ(fs::file_size(P("Setup-out.exe")), listing.packEnd);
+}
+
+TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
+    const std::string head(10, 'h');
+    struct Case {
+        const char* what;
+        std::string region;
+        int code;
+    };
+    const Case cases[] = {
+        {"signature after the end record", Marker() + Record("a", "1") + Record("^Kivra_end^", "") + "SIGNATURE", kpack::kOk},
+        {"records fill the region exactly", Marker() + Record("a", "1") + Record("b", "22"), kpack::kOk},
+        {"marker only", Marker(), kpack::kOk},
+        {"no marker", Mixed("^-=Kivra=-^ Reed!"), kpack::kPackDamaged},
+        {"short marker", Marker().substr(0, 16), kpack::kPackDamaged},
+        {"cut lengths", Marker() + Record("a", "1") + "\x01\0\0", kpack::kPackDamaged},
+        {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged},
+        {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged},
+        {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged},
+    };
+    for (const Case& c : cases) {
+        WriteAll(P("c"), head + c.region);
+        kpack::Listing listing;
+        EXPECT_EQ(c.code, kpack::ListPack(P("c"), 10, &listing).code) << c.what;
+    }
+
+    WriteAll(P("c"), head + cases[0].region);
+    kpack::Listing listing;
+    ASSERT_TRUE(kpack::ListPack(P("c"), 10, &listing).ok());
+    EXPECT_EQ(9u, listing.trailing);
+    WriteAll(P("c"), head);
+    EXPECT_EQ(kpack::kPackDamaged, kpack::ListPack(P("c"), 10, &listing).code);
+}
+
+// The command line: exit codes and stderr that a release script relies on.
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class KpackCli : public KpackTest {
+protected:
+    CliRun Kpack(const std::string& args) {
+        std::string cmd = std::string(KPACK_EXE) + " " + args + " >" + P("stdout") + " 2>" + P("stderr");
+        int status = std::system(cmd.c_str());
+        return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(P("stdout")), ReadAll(P("stderr"))};
+    }
+};
+
+TEST_F(KpackCli, ExitCodesAndMessages) {
+    CliRun r = Kpack("--help");
+    EXPECT_EQ(0, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("kpack make"));
+
+    EXPECT_EQ(2, Kpack("").code);
+    EXPECT_EQ(2, Kpack("frobnicate").code);
+    EXPECT_EQ(2, Kpack("list --offset 12x " + P("c")).code);
+    EXPECT_EQ(2, Kpack("pack onlyone").code);
+
+    WriteAll(payload_ / "kopApxSvr.exe", "admission");
+    WriteAll(P("Setup.exe"), "MZ");
+    r = Kpack("make " + payload_.string() + " " + P("Setup.exe") + " " + P("Setup-c.exe"));
+    EXPECT_EQ(0, r.code) << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(490000u + 17 + 8 + 13 + 9 + 8 + 11, fs::file_size(P("Setup-c.exe")));
+
+    r = Kpack("list " + P("Setup-c.exe"));
+    EXPECT_EQ(0, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("9  kopApxSvr.exe"));
+    EXPECT_EQ(5, Kpack("list --offset 3300000 " + P("Setup-c.exe")).code);
+
+    r = Kpack("stamp " + P("Setup-c.exe") + " " + P("Setup.exe") + " " + P("again.exe"));
+    EXPECT_EQ(4, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("longer than the pack offset 490000"));
+
+    WriteAll(payload_ / std::string(65, 'L'), "");
+    r = Kpack("pack " + payload_.string() + " " + P("p.pack"));
+    EXPECT_EQ(3, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("65 bytes"));
+
+    EXPECT_EQ(1, Kpack("list " + P("missing.exe")).code);
+}
+
+}  // namespace

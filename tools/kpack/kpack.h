@@ -1,0 +1,80 @@
+// kpack: the build-side packer. Writes a payload folder as a pack, stamps a
+// pack into a carrier (Setup.exe, or the installer-package copy) at its offset,
+// and lists and checks the pack inside a carrier. The format itself lives in
+// pack/pack_format.h, shared with the unpacker.
+#pragma once
+#include <stdint.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kpack {
+
+// Exit codes of the kpack program; release scripts rely on these numbers.
+enum ExitCode {
+    kOk = 0,
+    kIoError = 1,         // a file could not be read or written
+    kUsage = 2,           // bad command line
+    kPayloadRefused = 3,  // the payload folder holds something a pack cannot carry
+    kCarrierRefused = 4,  // the carrier is already longer than the offset, or too large
+    kPackDamaged = 5,     // list: the pack does not read to its end
+};
+
+// Outcome of one operation: kOk, or another code with a message for stderr.
+struct Result {
+    int code = kOk;
+    std::string message;
+    bool ok() const { return code == kOk; }
+};
+
+struct PayloadFile {
+    std::string name;  // the record name: the file's plain name
+    std::string path;  // where the file is read from
+    uint64_t size = 0;
+};
+
+// Collects the files of a payload folder, sorted by name. Refuses a folder
+// holding anything but plain files, a name longer than 64 bytes or not a plain
+// file name, the end record's name, two names that differ only in letter case
+// (one file on Windows), and a file of 4 GiB or more.
+Result CollectPayload(const std::string& folder, std::vector<PayloadFile>* files);
+
+// Bytes the pack of these files takes, end record included.
+uint64_t PackSize(const std::vector<PayloadFile>& files);
+
+// Writes the pack of these files to out: marker, one record per file, end
+// record. Fails when a file cannot be read or its size changed since collecting.
+Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out);
+
+// Writes a pack file from a payload folder.
+Result PackFolder(const std::string& folder, const std::string& packPath);
+
+// Writes output: the carrier, zero bytes up to offset, then the pack file.
+// Refuses a carrier longer than offset, and a result of 4 GiB or more (the
+// unpacker refuses such a carrier). Output is written whole or not at all.
+Result StampPack(const std::string& carrier, const std::string& packPath, uint32_t offset,
+                 const std::string& output);
+
+// Pack and stamp in one step, without a pack file in between.
+Result MakeCarrier(const std::string& folder, const std::string& carrier, uint32_t offset,
+                   const std::string& output);
+
+struct ListedRecord {
+    std::string name;
+    uint32_t size = 0;
+};
+
+struct Listing {
+    std::vector<ListedRecord> records;  // the end record not included
+    bool endRecord = false;             // ended with the end record, not by filling the region
+    uint64_t packEnd = 0;               // carrier offset just after the pack's last record read
+    uint64_t trailing = 0;              // carrier bytes after the end record (ignored)
+};
+
+// Reads the pack at offset in a carrier by the unpacker's rules and lists its
+// records. kPackDamaged, with what is wrong and the records before it, when
+// the pack would not unpack to its end.
+Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing);
+
+}  // namespace kpack
