@@ -1,0 +1,134 @@
+#include "integrity/vrf_verify.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+#include "integrity/vrf_file.h"
+#include "pack/file_io.h"
+#include "platform/fs.h"
+#include "platform/handle.h"
+
+namespace {
+
+// Reads exactly size bytes from the start of the open file. 1 or 0.
+int ReadExactly(HANDLE file, unsigned char* out, DWORD size) {
+    DWORD total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, out + total, size - total, &got, nullptr) || got == 0) return 0;
+        total += got;
+    }
+    return 1;
+}
+
+// Replaces block with the icon's 32 bytes at offset 512 when the icon file
+// exists, has a zero high size word and holds at least 544 bytes.
+void TakeIconBlock(const char* iconPath, unsigned char block[kVrfBlockSize]) {
+    DWORD high = 0, low = 0;
+    if (!utl_GetFileSize(iconPath, &high, &low) || high != 0 || low < kVrfIconMinSize) return;
+    ScopedHandle icon(utl_OpenFileForRead(iconPath));
+    if (!icon.Valid()) return;
+    unsigned char head[kVrfIconMinSize];
+    if (!ReadExactly(icon.Get(), head, sizeof head)) return;
+    VrfIconBlock(head, sizeof head, block);
+}
+
+// 1 when name can only mean a file directly in the guarded file's directory.
+// The name comes from a customisation file that is not yet verified when it is
+// read, and the setup copies under it with administrator rights.
+int IsPlainFileName(const char* name) {
+    if (!name || !*name || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
+    return strpbrk(name, "\\/:") == nullptr;
+}
+
+// The common check: dir\vrfName (exactly 256 bytes) against dir\guardedName
+// (at most 40588 bytes) with the given block.
+int VerifyPair(const char* dir, const char* guardedName, const char* vrfName,
+               const unsigned char* block) {
+    char vrfPath[MAX_PATH];
+    char guardedPath[MAX_PATH];
+    if (!JoinPath(vrfPath, sizeof vrfPath, dir, vrfName) ||
+        !JoinPath(guardedPath, sizeof guardedPath, dir, guardedName)) {
+        return 0;
+    }
+
+    DWORD high = 0, low = 0;
+    if (!utl_GetFileSize(vrfPath, &high, &low) || high != 0 || low != kVrfFileSize) return 0;
+    unsigned char image[kVrfFileSize];
+    {
+        ScopedHandle vrf(utl_OpenFileForRead(vrfPath));
+        if (!vrf.Valid() || !ReadExactly(vrf.Get(), image, kVrfFileSize)) return 0;
+    }
+
+    if (!utl_GetFileSize(guardedPath, &high, &low) || high != 0 || low > kVrfMaxGuardedSize) {
+        return 0;
+    }
+    // The guarded file goes straight into the assembly buffer. It is read to
+    // its end: a file that grew since its size was taken does not verify.
+    unsigned char* area = VrfAssemblyArea();
+    {
+        ScopedHandle guarded(utl_OpenFileForRead(guardedPath));
+        if (!guarded.Valid() || !ReadExactly(guarded.Get(), area, low)) return 0;
+        unsigned char extra;
+        DWORD got = 0;
+        if (!ReadFile(guarded.Get(), &extra, 1, &got, nullptr) || got != 0) return 0;
+    }
+    return VrfCheckImage(area, low, image, kVrfFileSize, block);
+}
+
+} // namespace
+
+int CusIniVerify(const char* dir, int iconBound) {
+    unsigned char block[kVrfBlockSize];
+    VrfDefaultBlock(block);
+    if (iconBound && dir) {
+        char iniPath[MAX_PATH];
+        if (JoinPath(iniPath, sizeof iniPath, dir, "KivraCustom.ini") &&
+            GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, iniPath) != 0) {
+            char iconName[MAX_PATH] = {0};
+            GetPrivateProfileStringA("LogoOptions", "CusIconName", "", iconName,
+                                     sizeof iconName, iniPath);
+            char iconPath[MAX_PATH];
+            if (IsPlainFileName(iconName) && JoinPath(iconPath, sizeof iconPath, dir, iconName)) {
+                TakeIconBlock(iconPath, block);
+            }
+        }
+    }
+    return VerifyPair(dir, "KivraCustom.ini", "KivraCustom.vrf", block);
+}
+
+int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
+    unsigned char block[kVrfBlockSize];
+    VrfDefaultBlock(block);
+    char iconPath[MAX_PATH];
+    if (iconBound && dir && IsPlainFileName(iconFileName) &&
+        JoinPath(iconPath, sizeof iconPath, dir, iconFileName)) {
+        if (!FileExists(iconPath)) {
+            // The client keeps a copy of the customer's icon in the system
+            // directory; the reginfo copy may have been lost.
+            char systemRoot[MAX_PATH];
+            DWORD n = GetEnvironmentVariableA("SystemRoot", systemRoot, sizeof systemRoot);
+            char source[MAX_PATH];
+            if (n > 0 && n < sizeof systemRoot) {
+                int len = snprintf(source, sizeof source, "%s\\system32\\%s", systemRoot,
+                                   iconFileName);
+                if (len > 0 && (size_t)len < sizeof source) CopyFileA(source, iconPath, TRUE);
+            }
+        }
+        TakeIconBlock(iconPath, block);
+    }
+    return VerifyPair(dir, "KivraCustom.xml", "KivraCustomXml.vrf", block);
+}
+
+int UninstallInfoVerify(const char* dir) {
+    unsigned char block[kVrfBlockSize];
+    VrfDefaultBlock(block);
+    return VerifyPair(dir, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", block);
+}
+
+int UninstallInfoXmlVerify(const char* dir) {
+    unsigned char block[kVrfBlockSize];
+    VrfDefaultBlock(block);
+    return VerifyPair(dir, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf", block);
+}
