@@ -3,7 +3,8 @@
 #   kivra_portable_sources(files...)  code that builds for Windows and the host
 #   kivra_windows_sources(files...)   code that needs the Windows API
 #   kivra_host_test(name files...)    a GoogleTest program for the host tree
-#   kivra_win_test(name files...)     a GoogleTest program run under Wine
+#   kivra_win_test(name files...)     a GoogleTest program run under Wine (links gtest_main;
+#                                     guard further settings with if(TARGET name))
 
 option(KIVRA_WINDOWS_TESTS "Build the Windows tests of this tree (run under Wine)" ON)
 set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
@@ -73,7 +74,7 @@ set(KIVRA_WINE_ROOT "${CMAKE_BINARY_DIR}/wine")
 function(kivra_win_test name)
   if(WIN32 AND KIVRA_WINDOWS_TESTS)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE kivra testsupport gtest)
+    target_link_libraries(${name} PRIVATE kivra testsupport gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
       FIXTURES_REQUIRED wine

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Lays out C:\linktest for the deletion tests: trees that hold symbolic links to
+# a directory whose contents must survive every deletion.
+set -eu
+d=${1:?folder}
+rm -rf "$d"
+mkdir -p "$d/target/inner" "$d/tree/sub" "$d/flat"
+echo keep >"$d/target/keep.txt"
+echo keep >"$d/target/inner/deep.txt"
+echo x >"$d/tree/sub/file.txt"
+echo x >"$d/tree/top.txt"
+ln -s ../target "$d/tree/link"
+ln -s ../target "$d/tree/sub/deeplink"
+ln -s target "$d/treelink"
+ln -s ../target "$d/flat/link"
