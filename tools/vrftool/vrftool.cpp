@@ -225,7 +225,9 @@ bool ParsePairArgs(const std::vector<std::string>& args, bool allowOut, std::vec
                 UsageError((args[i] + " needs a file name").c_str());
                 return false;
             }
-            (args[i] == "--icon" ? *icon : *out) = args[++i];
+            std::string* target = args[i] == "--icon" ? icon : out;
+            *target = args[i + 1];
+            ++i;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             UsageError(("unknown option " + args[i]).c_str());
             return false;
@@ -243,6 +245,7 @@ int Make(const std::vector<std::string>& args) {
     if (files.size() != 1) return UsageError("make takes one FILE");
     if (out.empty()) out = DefaultVrfName(files[0]);
     if (out.empty()) return UsageError("FILE is neither .ini nor .xml: name the output with --out");
+    if (out == files[0] || out == icon) return UsageError("the output would overwrite an input");
 
     std::vector<unsigned char> guarded;
     unsigned char block[kVrfBlockSize];

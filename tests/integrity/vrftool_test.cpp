@@ -1,0 +1,114 @@
+// vrftool as a release engineer runs it: exit codes, the stored password form,
+// and pairs it writes and checks.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "integrity/cipher.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string out;
+};
+
+// Runs the tool with arguments through the shell; stdinLine, when given, is
+// its standard input.
+ToolRun Tool(const std::string& arguments, const std::string& stdinLine = "") {
+    std::string command = std::string(VRFTOOL_EXE) + " " + arguments + " 2>/dev/null";
+    if (!stdinLine.empty()) command = "echo '" + stdinLine + "' | " + command;
+    FILE* pipe = popen(command.c_str(), "r");
+    ToolRun run{-1, ""};
+    if (!pipe) return run;
+    char chunk[512];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class VrfTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vrftool_test_XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        dir_ = pattern;
+    }
+    void TearDown() override { ASSERT_EQ(0, system(("rm -rf " + dir_).c_str())); }
+    std::string Path(const std::string& name) { return dir_ + "/" + name; }
+    std::string dir_;
+};
+
+TEST_F(VrfTool, UsageAndExitCodes) {
+    EXPECT_EQ(0, Tool("--help").exitCode);
+    EXPECT_NE(std::string::npos, Tool("--help").out.find("exit codes"));
+    EXPECT_EQ(2, Tool("").exitCode);
+    EXPECT_EQ(2, Tool("frobnicate").exitCode);
+    EXPECT_EQ(2, Tool("make").exitCode);
+    EXPECT_EQ(2, Tool("make /tmp/x.txt").exitCode) << "no default .vrf name for .txt";
+    EXPECT_EQ(3, Tool("make /nonexistent/KivraCustom.ini").exitCode);
+    EXPECT_EQ(4, Tool("decrypt AAAAAAAAAAAA").exitCode);
+}
+
+TEST_F(VrfTool, PasswordsInStoredForm) {
+    ToolRun enc = Tool("encrypt 'S3cret pw'");
+    ASSERT_EQ(0, enc.exitCode);
+    char expected[64];
+    ASSERT_EQ(0, utl_EncryptStr(expected, sizeof expected, "S3cret pw", 9));
+    EXPECT_EQ(std::string(expected) + "\n", enc.out) << "the form the setup compares against";
+    EXPECT_EQ("S3cret pw\n", Tool("decrypt " + std::string(expected)).out);
+    EXPECT_EQ(enc.out, Tool("encrypt", "S3cret pw").out) << "from stdin, without the newline";
+    EXPECT_EQ("533363726574207077\n", Tool("decrypt --hex " + std::string(expected)).out);
+}
+
+TEST_F(VrfTool, PairsItWritesVerify) {
+    std::string ini = Path("KivraCustom.ini"), xml = Path("KivraCustom.xml");
+    Spit(ini, "[Functions]\r\nUninstall=1\r\n");
+    Spit(xml, "");
+    std::string icon(600, 'i');
+    icon[520] = 'X';
+    Spit(Path("logo.ico"), icon);
+    Spit(Path("short.ico"), icon.substr(0, 543));
+
+    ASSERT_EQ(0, Tool("make " + ini).exitCode);
+    ASSERT_EQ(0, Tool("make " + xml + " --icon " + Path("logo.ico")).exitCode);
+    EXPECT_EQ(256u, Slurp(Path("KivraCustom.vrf")).size());
+    EXPECT_EQ(256u, Slurp(Path("KivraCustomXml.vrf")).size());
+    EXPECT_EQ(0, Tool("check " + ini).exitCode);
+    EXPECT_EQ(0, Tool("check " + xml + " --icon " + Path("logo.ico")).exitCode);
+    EXPECT_EQ(1, Tool("check " + xml).exitCode) << "icon-bound does not pass as default";
+    EXPECT_EQ(3, Tool("make " + xml + " --icon " + Path("short.ico")).exitCode);
+
+    // R is drawn afresh, from 0 to 254, and the file's bytes are guarded.
+    std::string first = Slurp(Path("KivraCustom.vrf"));
+    ASSERT_EQ(0, Tool("make " + ini + " --out " + Path("second.vrf")).exitCode);
+    std::string second = Slurp(Path("second.vrf"));
+    EXPECT_NE(first.substr(0, 240), second.substr(0, 240));
+    for (char c : first.substr(0, 240) + second.substr(0, 240)) EXPECT_NE('\xff', c);
+    EXPECT_EQ(0, Tool("check " + ini + " " + Path("second.vrf")).exitCode);
+    Spit(ini, "[Functions]\r\nUninstall=0\r\n");
+    EXPECT_EQ(1, Tool("check " + ini).exitCode);
+
+    Spit(Path("big.ini"), std::string(40589, 'b'));
+    EXPECT_EQ(3, Tool("make " + Path("big.ini")).exitCode);
+}
+
+} // namespace
