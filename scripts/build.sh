@@ -27,3 +27,10 @@ cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/host -j "$jobs"
 cmake --install build/win --prefix dist >/dev/null
 cmake --install build/host --prefix dist >/dev/null
+
+# The demo carrier: Setup.exe with the demo payload stamped in at byte 490000.
+dist/bin/kpack make build/win/demo-payload build/win/setup/Setup.exe dist/Setup-demo.exe
+if [ "$arch" != win32 ]; then
+  # The same for the x86_64 build that this machine's Wine can run.
+  dist/bin/kpack make build/win64/demo-payload build/win64/setup/Setup.exe build/win64/Setup-demo.exe
+fi

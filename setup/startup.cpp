@@ -8,6 +8,7 @@
 #include "platform/sysinfo.h"
 #include "setup/globals.h"
 #include "setup/texts.h"
+#include "setup/unpack_and_setup.h"
 
 StartupProbes g_startupProbes = {IsCurUserAdmin, GetDiskFreeBytes};
 
@@ -61,6 +62,9 @@ int SetupMain() {
         ShowWarning(kUpdaterRunsText);
         return 0;
     }
+
+    DWORD errorCode = 0;
+    if (!UnpackAndSetup(&errorCode)) SetupLogF("install failed with Err %u.", (unsigned)errorCode);
 
     CloseInstanceEvent();
     SetupLog("Exit main");
