@@ -9,6 +9,9 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 
+UnpackReadFn g_unpackReadFile = ReadFile;
+UnpackWriteFn g_unpackWriteFile = WriteFile;
+
 namespace {
 
 const char kCategory[] = "UtlFile";
@@ -29,7 +32,7 @@ int Fail(DWORD* err, DWORD code) {
 int ReadClear32(HANDLE file, uint32_t* value) {
     unsigned char bytes[4];
     DWORD got = 0;
-    if (!ReadFile(file, bytes, sizeof bytes, &got, nullptr)) return -1;
+    if (!g_unpackReadFile(file, bytes, sizeof bytes, &got, nullptr)) return -1;
     *value = got == sizeof bytes ? pack::ReadLe32(bytes) : 0;
     return (int)got;
 }
@@ -49,7 +52,7 @@ void Printable(const char* name, char* out, size_t size) {
 
 int ReadAndUnmix(HANDLE file, void* buffer, DWORD length) {
     DWORD got = 0;
-    if (!ReadFile(file, buffer, length, &got, nullptr) || got != length) return 0;
+    if (!g_unpackReadFile(file, buffer, length, &got, nullptr) || got != length) return 0;
     pack::MixBuffer(buffer, length);
     return 1;
 }
@@ -154,7 +157,7 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
             DWORD chunk = dataLen - done < pack::kChunkLen ? dataLen - done : pack::kChunkLen;
             if (!ReadAndUnmix(carrier.Get(), buffer, chunk)) return Fail(err, 166);
             DWORD written = 0;
-            if (!WriteFile(output.Get(), buffer, chunk, &written, nullptr) || written != chunk)
+            if (!g_unpackWriteFile(output.Get(), buffer, chunk, &written, nullptr) || written != chunk)
                 return Fail(err, 157);
             done += chunk;
         }

@@ -14,3 +14,10 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
 // Reads exactly length bytes with one read call and un-mixes them in place.
 // Returns 1, or 0 when the read fails or comes back short.
 int ReadAndUnmix(HANDLE file, void* buffer, DWORD length);
+
+// The read and write calls of the unpacker: ReadFile and WriteFile, replaced
+// only by tests, which need reads and writes that fail part-way through.
+typedef BOOL(WINAPI* UnpackReadFn)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+typedef BOOL(WINAPI* UnpackWriteFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+extern UnpackReadFn g_unpackReadFile;
+extern UnpackWriteFn g_unpackWriteFile;

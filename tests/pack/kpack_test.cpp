@@ -180,7 +180,7 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
         {"marker only", Marker(), kpack::kOk},
         {"no marker", Mixed("^-=Kivra=-^ Reed!"), kpack::kPackDamaged},
         {"short marker", Marker().substr(0, 16), kpack::kPackDamaged},
-        {"cut lengths", Marker() + Record("a", "1") + "\x01\0\0", kpack::kPackDamaged},
+        {"cut lengths", Marker() + Record("a", "1") + std::string("\x01\0\0", 3), kpack::kPackDamaged},
         {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged},
         {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged},
         {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged},
