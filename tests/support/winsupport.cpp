@@ -2,6 +2,10 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
+#include "pack/pack_format.h"
+
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -202,4 +206,75 @@ ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs) {
     CloseHandle(process);
     run.boxes = watcher.Boxes();
     return run;
+}
+
+Payload ReadFolder(const std::string& dir) {
+    Payload payload;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return payload;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            payload.emplace_back(found.cFileName, ReadFileBytes(dir + "\\" + found.cFileName));
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(payload.begin(), payload.end());
+    return payload;
+}
+
+namespace {
+void AppendLe32(std::string& out, uint32_t value) {
+    unsigned char bytes[4];
+    pack::WriteLe32(bytes, value);
+    out.append((const char*)bytes, 4);
+}
+
+void AppendMixed(std::string& out, const std::string& clear) {
+    std::string mixed = clear;
+    pack::MixBuffer(&mixed[0], mixed.size());
+    out += mixed;
+}
+} // namespace
+
+std::string BuildPack(const Payload& payload, bool endRecord) {
+    std::string pack;
+    AppendMixed(pack, std::string(pack::kMarker, pack::kMarkerLen));
+    Payload records = payload;
+    if (endRecord) records.emplace_back(pack::kEndName, "");
+    for (const auto& record : records) {
+        AppendLe32(pack, (uint32_t)record.first.size());
+        AppendLe32(pack, (uint32_t)record.second.size());
+        AppendMixed(pack, record.first);
+        AppendMixed(pack, record.second);
+    }
+    return pack;
+}
+
+std::string BuildCarrier(const std::string& exe, size_t offset, const std::string& pack) {
+    std::string carrier = exe;
+    if (carrier.size() < offset) carrier.resize(offset, '\0');
+    return carrier + pack;
+}
+
+void SetRegString(const char* subKey, const char* name, const char* value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return;
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)strlen(value) + 1);
+    RegCloseKey(key);
+}
+
+void SetRegDword(const char* subKey, const char* name, DWORD value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return;
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+}
+
+void DeleteRegValue(const char* subKey, const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE, &key)) return;
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
 }

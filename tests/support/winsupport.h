@@ -60,3 +60,20 @@ ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs = 60000);
 
 // Starts a program and returns its process handle (the caller closes it).
 HANDLE StartChild(const std::string& commandLine);
+
+// A payload: file names and contents, in pack order.
+typedef std::vector<std::pair<std::string, std::string>> Payload;
+
+// The plain files of a folder, sorted by name.
+Payload ReadFolder(const std::string& dir);
+
+// The bytes of a pack holding payload, with the end record unless told not to.
+std::string BuildPack(const Payload& payload, bool endRecord = true);
+
+// exe padded with zero bytes to offset, then pack.
+std::string BuildCarrier(const std::string& exe, size_t offset, const std::string& pack);
+
+// Sets or (value nullptr) deletes a value under HKEY_LOCAL_MACHINE\subKey.
+void SetRegString(const char* subKey, const char* name, const char* value);
+void SetRegDword(const char* subKey, const char* name, DWORD value);
+void DeleteRegValue(const char* subKey, const char* name);

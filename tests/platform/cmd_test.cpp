@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "platform/cmd.h"
+#include "support/winsupport.h"
+
+namespace {
+
+TEST(CmdOutputTest, GrowsAndStaysTerminated) {
+    CmdOutput text;
+    EXPECT_STREQ(text.Text(), "");
+    std::string big(10000, 'q');
+    ASSERT_TRUE(text.Append(big.data(), big.size()));
+    ASSERT_TRUE(text.Append("end", 3));
+    EXPECT_EQ(text.Length(), 10003u);
+    EXPECT_EQ(std::string(text.Text()), big + "end");
+}
+
+class GetCmdTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearLogs(); }
+};
+
+TEST_F(GetCmdTest, OutputOfBothStreamsIsCollectedAndEachChunkCutAtItsFirstNul) {
+    CmdOutput output;
+    ASSERT_EQ(GetCmd(("\"" + HelperExe("printer") + "\"").c_str(), &output, "cmdtest"), 1);
+    EXPECT_STREQ(output.Text(), "abctail");
+    EXPECT_TRUE(TodayLogMessages("stp_cmdtest").empty());
+}
+
+TEST_F(GetCmdTest, AProgramThatPrintsNothingLeavesTheOutputAsItWas) {
+    CmdOutput output;
+    output.Append("previous", 8);
+    ASSERT_EQ(GetCmd(("\"" + HelperExe("sleeper") + "\" 0").c_str(), &output, "cmdtest"), 1);
+    EXPECT_STREQ(output.Text(), "previous");
+}
+
+TEST_F(GetCmdTest, AMissingProgramFailsWithTheSystemsErrorCode) {
+    CmdOutput output;
+    output.Append("previous", 8);
+    EXPECT_EQ(GetCmd("C:\\no\\such\\program.exe x", &output, "cmdtest"), 0);
+    EXPECT_STREQ(output.Text(), "previous");
+    std::vector<std::string> log = TodayLogMessages("stp_cmdtest");
+    ASSERT_EQ(log.size(), 1u);
+    // Windows reports a missing program as 2 (file) or 3 (path).
+    EXPECT_TRUE(log[0] == "GetCmd: Create CMD Process Failed with ErrCode:2" ||
+                log[0] == "GetCmd: Create CMD Process Failed with ErrCode:3")
+        << log[0];
+}
+
+TEST_F(GetCmdTest, TheArchiverRunsAndReportsSuccess) {
+    CmdOutput output;
+    ASSERT_EQ(GetCmd(("\"" + SevenZipExe() + "\" i").c_str(), &output, "cmdtest"), 1);
+    EXPECT_NE(strstr(output.Text(), "7-Zip"), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,12 @@
+# The password dialog, shown and driven for real; the program carries the
+# dialog's resource itself. Once more in Chinese (PRC), where its texts are GBK.
+kivra_win_test(password_dialog_test password_dialog_test.cpp
+               "${PROJECT_SOURCE_DIR}/setup/password_dialog.rc")
+if(TARGET password_dialog_test)
+  set_source_files_properties("${PROJECT_SOURCE_DIR}/setup/password_dialog.rc" PROPERTIES
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/setup/resource.h")
+  add_test(NAME password_dialog_test_chinese COMMAND password_dialog_test)
+  set_tests_properties(password_dialog_test_chinese PROPERTIES
+    FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 600
+    ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT};LC_ALL=zh_CN.UTF-8;KIVRA_EXPECT_LANGID=2052")
+endif()
