@@ -1,0 +1,144 @@
+#include "xml/based_xml_parser.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include "platform/handle.h"
+#include "xml/utf8_to_ansi.h"
+#include "xml/xml_nesting.h"
+
+namespace {
+
+// NUL bytes behind a loaded text: TinyXML's UTF-8 character reader takes a
+// lead byte's whole sequence length without looking for the terminator, so a
+// document ending in a cut-short sequence makes it step up to 3 bytes past it.
+const unsigned kTextPadding = 8;
+
+// Reads exactly size bytes. 1 or 0.
+int ReadExactly(HANDLE file, char* out, DWORD size) {
+    DWORD total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, out + total, size - total, &got, nullptr) || got == 0) return 0;
+        total += got;
+    }
+    return 1;
+}
+
+// Line ends as TinyXML's own file loader treats them (XML's end-of-line
+// handling): CR LF and a lone CR become LF. The text ends at its first NUL.
+void NormaliseLineEnds(char* text) {
+    const char* p = text;
+    char* q = text;
+    while (*p) {
+        if (*p == '\r') {
+            *q++ = '\n';
+            if (*++p == '\n') ++p;
+        } else {
+            *q++ = *p++;
+        }
+    }
+    *q = 0;
+}
+
+} // namespace
+
+CBasedTXmlParser::CBasedTXmlParser() : root_(nullptr), current_(nullptr) {}
+
+CBasedTXmlParser::~CBasedTXmlParser() {}
+
+void CBasedTXmlParser::NewXml() {}
+
+void CBasedTXmlParser::ResetDocument() {
+    doc_.Clear();
+    doc_.ClearError();
+    root_ = nullptr;
+    current_ = nullptr;
+}
+
+int CBasedTXmlParser::ParseDocument(const char* text) {
+    ResetDocument();
+    if (!text || !XmlNestingWithin(text, kMaxXmlNesting)) return 0;
+    doc_.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+    if (doc_.Error()) {
+        ResetDocument();
+        return 0;
+    }
+    root_ = doc_.RootElement();
+    return 1;
+}
+
+int CBasedTXmlParser::LoadDocument(const char* path) {
+    ResetDocument();
+    if (!path || !*path) return 0;
+    // The whole file is read here rather than by TinyXML's loader, so that its
+    // size is bounded and the text gets the padding described above.
+    ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return 0;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file.Get(), &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || size == 0 ||
+        size > kMaxXmlFileSize) {
+        return 0;
+    }
+    char* text = (char*)malloc(size + kTextPadding);
+    if (!text) return 0;
+    int ok = ReadExactly(file.Get(), text, size);
+    if (ok) {
+        memset(text + size, 0, kTextPadding);
+        NormaliseLineEnds(text);
+        ok = ParseDocument(text);
+    }
+    free(text);
+    return ok;
+}
+
+void CBasedTXmlParser::MoveCursor(const char* const* names, int count) {
+    TiXmlNode* node = &doc_;
+    for (int i = 0; i < count && node; ++i) node = node->FirstChildElement(names[i]);
+    current_ = node ? node->ToElement() : nullptr;
+}
+
+const char* CBasedTXmlParser::FindText(const char* name) const {
+    if (!current_ || !name) return nullptr;
+    const TiXmlElement* element = current_->FirstChildElement(name);
+    if (!element) return nullptr;
+    const TiXmlNode* first = element->FirstChild();
+    const TiXmlText* text = first ? first->ToText() : nullptr;
+    return text ? text->Value() : nullptr;
+}
+
+unsigned CBasedTXmlParser::GetNV1(const char* name, char* out, unsigned outSize,
+                                  unsigned short maxLen) {
+    if (!out || outSize == 0) return 0;
+    const char* text = FindText(name);
+    size_t length = text ? strlen(text) : 0;
+    if (maxLen != 0 && length > maxLen) length = maxLen;
+    if (length > outSize - 1) length = outSize - 1;
+    if (length) memcpy(out, text, length);
+    out[length] = 0;
+    return (unsigned)length;
+}
+
+void CBasedTXmlParser::GetNVInt(const char* name, int32_t* out) {
+    if (!out) return;
+    const char* text = FindText(name);
+    *out = (text && *text) ? (int32_t)strtol(text, nullptr, 10) : 0;
+}
+
+void CBasedTXmlParser::GetNVUInt(const char* name, uint32_t* out) {
+    if (!out) return;
+    const char* text = FindText(name);
+    *out = (text && *text) ? (uint32_t)strtoul(text, nullptr, 10) : 0;
+}
+
+unsigned CBasedTXmlParser::GetNVStr(const char* name, char* out, unsigned outSize,
+                                    unsigned short maxLen) {
+    if (!out || outSize == 0) return 0;
+    const char* text = FindText(name);
+    size_t length = text ? strlen(text) : 0;
+    if (maxLen != 0 && length > maxLen) length = maxLen;
+    return Utf8ToAnsi(text, (unsigned)length, out, outSize);
+}
