@@ -3,10 +3,12 @@
 #include <stdio.h>
 #include <windows.h>
 
+#include "custom/uninstall_prompt.h"
 #include "log/log.h"
 #include "platform/process.h"
 #include "platform/sysinfo.h"
 #include "setup/globals.h"
+#include "setup/password_dialog.h"
 #include "setup/texts.h"
 #include "setup/unpack_and_setup.h"
 
@@ -64,6 +66,17 @@ int SetupMain() {
     }
 
     DWORD errorCode = 0;
+    if (IsUninstallPrompt("setup", storedUninstallPassword)) {
+        // The installed client is protected: it is upgraded only after its
+        // uninstall password was typed.
+        if (!RunPasswordDialog()) {
+            CloseInstanceEvent();
+            SetupLog("Exit main");
+            return 0;
+        }
+        SetupLog("Begin UnpackAndSetup");
+        errorCode = 0;
+    }
     if (!UnpackAndSetup(&errorCode)) SetupLogF("install failed with Err %u.", (unsigned)errorCode);
 
     CloseInstanceEvent();

@@ -79,8 +79,11 @@ TEST_F(StartupTest, WithoutAdministratorRightsTheRunEndsWithItsBoxAndNoLog) {
 TEST_F(StartupTest, ThreeHundredMegabytesFreeIsEnoughAndOneByteLessIsNot) {
     freeBytes = 300LL * 1048576;
     EXPECT_TRUE(Run().empty());
-    EXPECT_EQ(TodayLogMessages("setup"),
-              (std::vector<std::string>{"The C: free space is 300M.", "Exit main"}));
+    // The run goes on to the sequence, which this test program cannot carry.
+    std::vector<std::string> log = TodayLogMessages("setup");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front(), "The C: free space is 300M.");
+    EXPECT_EQ(log.back(), "Exit main");
 
     ClearLogs();
     freeBytes = 300LL * 1048576 - 1;
@@ -92,8 +95,10 @@ TEST_F(StartupTest, ThreeHundredMegabytesFreeIsEnoughAndOneByteLessIsNot) {
 TEST_F(StartupTest, AFailedFreeSpaceQueryDoesNotBlock) {
     freeBytes = -1;
     EXPECT_TRUE(Run().empty());
-    EXPECT_EQ(TodayLogMessages("setup"),
-              (std::vector<std::string>{"The C: free space is 0M.", "Exit main"}));
+    std::vector<std::string> log = TodayLogMessages("setup");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front(), "The C: free space is 0M.");
+    EXPECT_EQ(log.back(), "Exit main");
 }
 
 TEST_F(StartupTest, FreeSpaceBeyondTwoGigabytesIsLoggedFromItsLow32Bits) {
@@ -116,6 +121,7 @@ TEST_F(SetupExeTest, ARunWithNothingToRefuseLogsTheFreeSpaceAndEnds) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log.front().rfind("The C: free space is ", 0), 0u) << log.front();
     EXPECT_EQ(log.front().back(), '.');
+    EXPECT_EQ(log[log.size() - 2], "install failed with Err 352.") << "the bare Setup.exe carries no pack";
     EXPECT_EQ(log.back(), "Exit main");
 }
 

@@ -1,0 +1,102 @@
+#include "custom/custom_files.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+#include "custom/common_files.h"
+#include "integrity/vrf_verify.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "xml/custom_xml_parse.h"
+
+namespace {
+
+// MakeSureDirectoryPathExists lives in the debug-help library, which is no
+// Known DLL: it is loaded from the system directory by its full path, never
+// from the folder the setup was started from.
+int MakeDirectoryPath(const char* dirWithSlash) {
+    char path[MAX_PATH];
+    UINT len = GetSystemDirectoryA(path, sizeof path);
+    if (len == 0 || len >= sizeof path || !JoinPath(path, sizeof path, path, "dbghelp.dll")) return 0;
+    HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!library) return 0;
+    typedef BOOL(WINAPI * MakePath)(PCSTR);
+    MakePath makePath = (MakePath)(void*)GetProcAddress(library, "MakeSureDirectoryPathExists");
+    BOOL made = makePath ? makePath(dirWithSlash) : FALSE;
+    DWORD error = GetLastError();
+    FreeLibrary(library);
+    SetLastError(error);
+    return made ? 1 : 0;
+}
+
+// The reginfo directory, created with its parents where missing.
+bool EnsureRegInfoDir(const char* category, const char* prefix, char* regInfo, size_t size) {
+    if (!utl_GetCommonProgramFiles()) {
+        ModuleLogF(category, "%s utl_GetCommonProgramFiles failed!", prefix);
+        return false;
+    }
+    if (!GetRegInfoDir(regInfo, size)) return false;
+    if (DirExists(regInfo)) return true;
+    char withSlash[MAX_PATH + 1];
+    snprintf(withSlash, sizeof withSlash, "%s\\", regInfo);
+    if (!MakeDirectoryPath(withSlash)) {
+        ModuleLogF(category, "%sCreate directory \"reginfo\" failed with ErrNo: %u.", prefix,
+                   (unsigned)GetLastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void ReadCustomIconName(const char* path, char* out, size_t size) {
+    if (!out || size == 0) return;
+    out[0] = '\0';
+    CustomLogoOptions logo;
+    CustomLogoOptionsDefaults(&logo);
+    CCustomXmlParse reader;
+    if (reader.GetLogoOptions(path, &logo)) snprintf(out, size, "%s", logo.CusIconName);
+}
+
+int utl_LoadCusXmlFile(const char* category) {
+    char regInfo[MAX_PATH + 1];
+    if (!EnsureRegInfoDir(category, "utl_LoadCusXmlFile:", regInfo, sizeof regInfo)) return 0;
+    int verified = CusXmlVerify(regInfo, 0, "");
+    if (verified) return verified;
+
+    char xml[MAX_PATH + 1];
+    char icon[MAX_PATH + 1] = {0};
+    if (JoinPath(xml, sizeof xml, regInfo, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
+    return CusXmlVerify(regInfo, 1, icon);
+}
+
+int utl_LoadCusIniFile(const char* category) {
+    char regInfo[MAX_PATH + 1];
+    if (!EnsureRegInfoDir(category, "utl_LoadCusIniFile:", regInfo, sizeof regInfo)) return 0;
+    if (CusIniVerify(regInfo, 0)) return 1;
+
+    ModuleLog(category, "utl_LoadCusIniFile:CusIniVerify new failed,try for old.", 0);
+    const char* common = utl_GetCommonProgramFiles();
+    char oldTop[MAX_PATH + 1], oldRegInfo[MAX_PATH + 1];
+    if (!JoinPath(oldTop, sizeof oldTop, common, "Vendra-Trion") ||
+        !JoinPath(oldRegInfo, sizeof oldRegInfo, oldTop, "Nexa Client\\reginfo") ||
+        !CusIniVerify(oldRegInfo, 0)) {
+        ModuleLog(category, "utl_LoadCusIniFile:CusIniVerify old failed,return false.", 0);
+        return 0;
+    }
+    ModuleLog(category, "utl_LoadCusIniFile:CusIniVerify old true,so copy files.", 0);
+
+    static const char* const kMoved[] = {"KivraCustom.ini", "KivraCustom.vrf", "KivraUninstallInfo.ini",
+                                         "KivraUninstallInfo.vrf"};
+    for (const char* name : kMoved) {
+        char from[MAX_PATH + 1], to[MAX_PATH + 1];
+        if (!JoinPath(from, sizeof from, oldRegInfo, name) || !JoinPath(to, sizeof to, regInfo, name) ||
+            !CopyFileA(from, to, FALSE)) {
+            ModuleLogF(category, "utl_LoadCusIniFile:CopyFile %s return false!", name);
+            return 0;
+        }
+    }
+    DeleteDirTree(oldTop);
+    return 1;
+}

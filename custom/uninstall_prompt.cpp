@@ -1,0 +1,262 @@
+#include "custom/uninstall_prompt.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+#include "custom/common_files.h"
+#include "custom/custom_files.h"
+#include "integrity/cipher.h"
+#include "integrity/vrf_verify.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "platform/registry.h"
+#include "xml/custom_xml_parse.h"
+
+namespace {
+
+enum Source { kRegistry, kCustomXml, kUninstallInfoXml, kCustomIni, kUninstallInfoIni };
+
+const DWORD kPasswordChars = 128;
+const char kCurrentProductKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A1E7C03-2B64-4F19-8D2E-71C0B93A6E42}";
+const char kOlderProductKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{9D4B2F61-7E38-4C05-B1A7-3F82E6D05C19}";
+
+// One log entry, built from several messages joined without separators.
+class Entry {
+public:
+    explicit Entry(const char* category) : category_(category) { text_[0] = '\0'; }
+    void Add(const char* message) {
+        size_t used = strlen(text_);
+        snprintf(text_ + used, sizeof text_ - used, "%s", message);
+    }
+    void Write() const {
+        char line[sizeof text_ + 32];
+        snprintf(line, sizeof line, "IsUninstallPrompt:%s", text_);
+        ModuleLog(category_, line, 0);
+    }
+
+private:
+    const char* category_;
+    char text_[512];
+};
+
+void Log(const char* category, const char* message) {
+    Entry entry(category);
+    entry.Add(message);
+    entry.Write();
+}
+
+// The places of one customisation file pair.
+struct Places {
+    char regInfo[MAX_PATH + 1];
+    char backup[MAX_PATH + 1]; // %SystemRoot%\system32\ with its trailing backslash
+};
+
+// Copies name from the backup directory over the reginfo directory's copy.
+bool Restore(const Places& places, const char* name) {
+    char from[MAX_PATH + 1], to[MAX_PATH + 1];
+    int n = snprintf(from, sizeof from, "%s%s", places.backup, name);
+    return n > 0 && (size_t)n < sizeof from && JoinPath(to, sizeof to, places.regInfo, name) &&
+           CopyFileA(from, to, FALSE);
+}
+
+// A failed check repaired once from the backups: the pair is copied over and
+// checked again. Returns whether it now verifies; the step's entry is logged.
+struct Repair {
+    const char* failedMessage;   // "verifying ... FAILED with Err "
+    const char* dataFile;
+    const char* dataCopyFailed;
+    const char* vrfFile;
+    const char* vrfCopyFailed;
+    const char* failedAgain;
+};
+
+bool RepairFromBackup(const char* category, const Places& places, const Repair& repair,
+                      bool (*verify)(const Places&)) {
+    Entry entry(category);
+    entry.Add(repair.failedMessage);
+    entry.Add(" ,So copy bak files!");
+    bool verified = false;
+    if (!Restore(places, repair.dataFile)) {
+        entry.Add(repair.dataCopyFailed);
+    } else if (!Restore(places, repair.vrfFile)) {
+        entry.Add(repair.vrfCopyFailed);
+    } else if (verify(places)) {
+        verified = true;
+    } else {
+        entry.Add(repair.failedAgain);
+    }
+    entry.Write();
+    return verified;
+}
+
+bool VerifyCustomXml(const Places& places) {
+    if (CusXmlVerify(places.regInfo, 0, "")) return true;
+    char xml[MAX_PATH + 1], icon[MAX_PATH + 1] = {0};
+    if (JoinPath(xml, sizeof xml, places.regInfo, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
+    return CusXmlVerify(places.regInfo, 1, icon) != 0;
+}
+bool VerifyUninstallInfoXml(const Places& places) { return UninstallInfoXmlVerify(places.regInfo) != 0; }
+bool VerifyCustomIni(const Places& places) { return CusIniVerify(places.regInfo, 0) != 0; }
+bool VerifyUninstallInfoIni(const Places& places) { return UninstallInfoVerify(places.regInfo) != 0; }
+
+const Repair kCustomXmlRepair = {"verifying KivraCustom xml info FAILED with Err ", "KivraCustom.xml",
+                                 "CopyFile KivraCustom.xml return false!", "KivraCustomXml.vrf",
+                                 "CopyFile KivraCustomxml.vrf return false!",
+                                 "verifying KivraCustom xml info FAILED again!"};
+const Repair kUninstallInfoXmlRepair = {
+    "verifying uninstall info FAILED with Err ", "KivraUninstallInfo.xml",
+    "CopyFile KivraUninstallInfo.xml return false!", "KivraUninstallInfoXml.vrf",
+    "CopyFile KivraUninstallInfoxml.vrf return false!", "verifying Uninstall xml info FAILED again!"};
+const Repair kCustomIniRepair = {"verifying KivraCustom ini info FAILED with Err ", "KivraCustom.ini",
+                                 "CopyFile KivraCustom.ini return false!", "KivraCustom.vrf",
+                                 "CopyFile KivraCustom.vrf return false!",
+                                 "verifying KivraCustom ini info FAILED again!"};
+const Repair kUninstallInfoIniRepair = {
+    "verifying uninstall ini info FAILED with Err ", "KivraUninstallInfo.ini",
+    "CopyFile KivraUninstallInfo.ini return false!", "KivraUninstallInfo.vrf",
+    "CopyFile KivraUninstallInfo.vrf return false!", "verifying Uninstall ini info FAILED again!"};
+
+// The first customisation file that can be trusted, or kRegistry.
+Source ChooseSource(const char* category, const Places& places) {
+    if (utl_LoadCusXmlFile(category) || RepairFromBackup(category, places, kCustomXmlRepair, VerifyCustomXml))
+        return kCustomXml;
+    if (VerifyUninstallInfoXml(places) ||
+        RepairFromBackup(category, places, kUninstallInfoXmlRepair, VerifyUninstallInfoXml))
+        return kUninstallInfoXml;
+    if (utl_LoadCusIniFile(category) || RepairFromBackup(category, places, kCustomIniRepair, VerifyCustomIni))
+        return kCustomIni;
+    if (VerifyUninstallInfoIni(places) ||
+        RepairFromBackup(category, places, kUninstallInfoIniRepair, VerifyUninstallInfoIni))
+        return kUninstallInfoIni;
+    return kRegistry;
+}
+
+// Copies at most 128 characters of text into the caller's buffer.
+void StorePassword(char* password, const char* text) {
+    strncpy(password, text, kPasswordChars);
+    password[kPasswordChars] = '\0';
+}
+
+DWORD ReadCustomXml(const char* category, const Places& places, char* password) {
+    char path[MAX_PATH + 1];
+    CustomFunctions functions;
+    CustomFunctionsDefaults(&functions);
+    CCustomXmlParse reader;
+    if (JoinPath(path, sizeof path, places.regInfo, "KivraCustom.xml")) reader.GetFunctions(path, &functions);
+    if (functions.uninstall == 1 && functions.uninstallPassword[0]) {
+        // The reader hands the password over deciphered; the dialog compares
+        // enciphered forms, so it is enciphered again here.
+        char scratch[kPasswordChars + 1] = {0};
+        if (utl_EncryptStr(scratch, kPasswordChars, functions.uninstallPassword,
+                           (unsigned)strlen(functions.uninstallPassword)) != 0)
+            scratch[0] = '\0';
+        StorePassword(password, scratch);
+        Log(category, "Get UninstallPwd from ivraCustom.xml succ.");
+    }
+    SecureZeroMemory(functions.uninstallPassword, sizeof functions.uninstallPassword);
+    return functions.uninstall;
+}
+
+DWORD ReadUninstallInfoXml(const char* category, const Places& places, char* password) {
+    char path[MAX_PATH + 1];
+    CustomUninstallInfo info;
+    CustomUninstallInfoDefaults(&info);
+    CCustomXmlParse reader;
+    if (JoinPath(path, sizeof path, places.regInfo, "KivraUninstallInfo.xml"))
+        reader.GetUninstallInfo(path, &info);
+    if (info.uninstall == 1 && info.uninstallPass[0]) {
+        StorePassword(password, info.uninstallPass);
+        Log(category, "Get UninstallPwd from KivraUninstallInfo.xml succ.");
+    }
+    return info.uninstall;
+}
+
+DWORD ReadIni(const char* category, const Places& places, const char* name, const char* succeeded,
+              char* password) {
+    char path[MAX_PATH + 1];
+    if (!JoinPath(path, sizeof path, places.regInfo, name)) return 0;
+    DWORD flag = (DWORD)GetPrivateProfileIntA("Functions", "Uninstall", 0, path);
+    if (GetPrivateProfileStringA("Functions", "Install", "", password, kPasswordChars, path) > 0)
+        Log(category, succeeded);
+    return flag;
+}
+
+DWORD ReadRegistry(const char* category, char* password) {
+    const char* key = "SOFTWARE\\Kivra";
+    DWORD flag = 0;
+    if (RegReadDword(HKEY_LOCAL_MACHINE, key, "Uninstall", &flag)) {
+        Log(category, "Get Uninstall from reg succ");
+    } else {
+        Log(category, "Get Uninstall from reg failed");
+        if (RegReadDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orm\\Kivra", "Uninstall", &flag))
+            key = "SOFTWARE\\Orm\\Kivra";
+        else
+            Log(category, "Get Uninstall from old reg failed");
+    }
+    if (RegReadString(HKEY_LOCAL_MACHINE, key, "UninstallPwd", password, kPasswordChars + 1))
+        Log(category, "Get UninstallPwd from reg Succ.");
+    else
+        Log(category, "Get UninstallPwd from reg fail,Return true.");
+    return flag;
+}
+
+// A protected client counts only when one of the two product keys is there.
+int ClientInstalled(const char* category) {
+    char version[MAX_PATH + 1] = {0};
+    if (RegReadString(HKEY_LOCAL_MACHINE, kCurrentProductKey, "DisplayVersion", version, sizeof version)) {
+        char line[MAX_PATH + 64];
+        snprintf(line, sizeof line, "Get Version from reg succ. %s", version);
+        Log(category, line);
+        Log(category, "Need prompt uninstall password Dlg");
+        return 1;
+    }
+    Log(category, "Get Version from new reg failed, try old.");
+    if (RegReadString(HKEY_LOCAL_MACHINE, kOlderProductKey, "DisplayVersion", version, sizeof version)) {
+        Log(category, "Get Version from old reg succ, return true.");
+        return 1;
+    }
+    Log(category, "Get Version from old reg failed, return false.");
+    return 0;
+}
+
+} // namespace
+
+int IsUninstallPrompt(const char* category, char* password) {
+    if (!password) {
+        Log(category, "parameter err.");
+        return 0;
+    }
+    Places places;
+    Source source = kRegistry;
+    if (!GetRegInfoDir(places.regInfo, sizeof places.regInfo)) {
+        Log(category, " utl_GetCommonProgramFiles failed!");
+    } else {
+        char root[MAX_PATH] = {0};
+        DWORD len = GetEnvironmentVariableA("SystemRoot", root, sizeof root);
+        if (len >= sizeof root) root[0] = '\0';
+        snprintf(places.backup, sizeof places.backup, "%s\\system32\\", root);
+        source = ChooseSource(category, places);
+    }
+
+    DWORD flag = 0;
+    switch (source) {
+    case kCustomXml: flag = ReadCustomXml(category, places, password); break;
+    case kUninstallInfoXml: flag = ReadUninstallInfoXml(category, places, password); break;
+    case kCustomIni:
+        flag = ReadIni(category, places, "KivraCustom.ini", "Get UninstallPwd from KivraCustom.ini succ.", password);
+        break;
+    case kUninstallInfoIni:
+        flag = ReadIni(category, places, "KivraUninstallInfo.ini",
+                       "Get UninstallPwd from KivraUninstallInfo.ini succ.", password);
+        break;
+    case kRegistry: flag = ReadRegistry(category, password); break;
+    }
+    if (flag == 0) {
+        Log(category, "!dwResult, return false.");
+        return 0;
+    }
+    return ClientInstalled(category);
+}
