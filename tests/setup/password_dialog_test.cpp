@@ -71,8 +71,15 @@ public:
 
     bool FindDialog() {
         WaitFor([this] { return (dialog = Find(nullptr)) != nullptr; });
-        if (!dialog) problems.push_back("the password dialog did not appear");
-        return dialog != nullptr;
+        if (!dialog) {
+            problems.push_back("the password dialog did not appear");
+            return false;
+        }
+        // The template shows the dialog as it is created, before it is centred.
+        // A sent message is handled only once the dialog's thread pumps
+        // messages, that is after the dialog was placed and shown.
+        SendMessageA(dialog, WM_NULL, 0, 0);
+        return true;
     }
     // A message box that the dialog owns.
     HWND WaitForBox() {
@@ -482,9 +489,12 @@ TEST_F(PasswordDialogTest, TheLiveDialogHasTheTemplatesLayoutAndFont) {
     Run([&](Driver& d) {
         HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDD_CHKPWD_DLG), (LPCSTR)RT_DIALOG);
         for (const TemplateItem& item : ReadTemplate(resource).items) {
+            // A dialog maps a control's position and its size each on its own.
             Placed p;
-            p.expected = {item.x, item.y, item.x + item.cx, item.y + item.cy};
+            p.expected = {item.x, item.y, item.cx, item.cy};
             MapDialogRect(d.dialog, &p.expected);
+            p.expected.right += p.expected.left;
+            p.expected.bottom += p.expected.top;
             HWND control = nullptr;
             for (HWND c = GetWindow(d.dialog, GW_CHILD); c && !control; c = GetWindow(c, GW_HWNDNEXT))
                 if (LOWORD(GetWindowLongPtrA(c, GWLP_ID)) == LOWORD(item.id)) control = c;
@@ -502,7 +512,8 @@ TEST_F(PasswordDialogTest, TheLiveDialogHasTheTemplatesLayoutAndFont) {
     ASSERT_EQ(placed.size(), 5u);
     for (const Placed& p : placed)
         EXPECT_TRUE(EqualRect(&p.expected, &p.actual))
-            << p.actual.left << "," << p.actual.top << " " << p.actual.right << "," << p.actual.bottom;
+            << p.actual.left << "," << p.actual.top << " " << p.actual.right << "," << p.actual.bottom << " expected "
+            << p.expected.left << "," << p.expected.top << " " << p.expected.right << "," << p.expected.bottom;
     EXPECT_EQ(client.right, size.right);
     EXPECT_EQ(client.bottom, size.bottom);
     EXPECT_STREQ(font.lfFaceName, "Tahoma");
