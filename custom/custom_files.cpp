@@ -7,6 +7,7 @@
 #include "custom/common_files.h"
 #include "integrity/vrf_verify.h"
 #include "log/log.h"
+#include "platform/dll_search.h"
 #include "platform/fs.h"
 #include "xml/custom_xml_parse.h"
 
@@ -14,12 +15,10 @@ namespace {
 
 // MakeSureDirectoryPathExists lives in the debug-help library, which is no
 // Known DLL: it is loaded from the system directory by its full path, never
-// from the folder the setup was started from.
+// from the folder the setup was started from. Without it the directory cannot
+// be made.
 int MakeDirectoryPath(const char* dirWithSlash) {
-    char path[MAX_PATH];
-    UINT len = GetSystemDirectoryA(path, sizeof path);
-    if (len == 0 || len >= sizeof path || !JoinPath(path, sizeof path, path, "dbghelp.dll")) return 0;
-    HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE library = (HMODULE)LoadSystemLibrary("dbghelp.dll");
     if (!library) return 0;
     typedef BOOL(WINAPI * MakePath)(PCSTR);
     MakePath makePath = (MakePath)(void*)GetProcAddress(library, "MakeSureDirectoryPathExists");

@@ -7,6 +7,7 @@
 
 #include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/secure_dir.h"
 #include "platform/sysinfo.h"
 
 int bLogDetail = 0;
@@ -57,7 +58,8 @@ HANDLE OpenExistingLog(const char* path) {
 }
 
 void WriteLine(const char* dir, const LogKind& kind, const char* message) {
-    if (!DirExists(dir)) CreateDirectoryA(dir, nullptr);
+    // Users may read the logs; only administrators write them.
+    if (!DirExists(dir)) CreateProtectedDirectory(dir);
 
     SYSTEMTIME now;
     GetLocalTime(&now);

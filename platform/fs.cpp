@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/handle.h"
+#include "platform/secure_dir.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ bool IsReparsePoint(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
 } // namespace
 
 int FileExists(const char* path) { return AnyEntryMatching(path, false); }
@@ -52,25 +55,58 @@ int JoinPath(char* out, size_t size, const char* dir, const char* name) {
     return 1;
 }
 
-int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt) {
+namespace {
+
+// Removes whatever stands at path, a link as a link. A real directory that
+// cannot be removed whole (a file in use) is renamed aside; a link never is,
+// since some platforms rename what it points to. Returns whether the name is
+// free now.
+bool ClearAway(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (IsReparsePoint(attributes)) return RemoveLink(path) && !Exists(path);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteDirTree(path);
+    } else {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path);
+    }
+    if (!Exists(path)) return true;
+    char aside[MAX_PATH];
+    int n = snprintf(aside, sizeof aside, "%s.untrusted%u", path, (unsigned)GetTickCount());
+    return n > 0 && (size_t)n < sizeof aside && MoveFileExA(path, aside, 0) && !Exists(path);
+}
+
+} // namespace
+
+int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt, HANDLE* held) {
     char system[MAX_PATH + 1];
     UINT len = GetSystemDirectoryA(system, sizeof system);
     if (len < 1 || len > MAX_PATH) return 0;
     char tmp[8];
     snprintf(tmp, sizeof tmp, "%c:\\tmp", system[0]);
-    if (!DirExists(tmp) && !CreateDirectoryA(tmp, nullptr)) return 0;
+    if (!DirExists(tmp) && !CreateProtectedDirectory(tmp)) return 0;
 
     char path[MAX_PATH];
     int n = snprintf(path, sizeof path, "%s\\%s%u", tmp, prefix ? prefix : "",
                      tick ? (unsigned)GetTickCount() : 0u);
     if (n < 0 || (size_t)n >= sizeof path || !buffer || (size_t)n >= size) return 0;
 
-    if (DirExists(path)) {
+    // A directory that a user made first, or a link put in its place, could be
+    // changed under the elevated setup: it is used only when it can be trusted.
+    // The name is looked at too: some platforms (Wine) open what a link points
+    // to even when asked for the link itself.
+    ScopedHandle hold(OpenDirectoryHeld(path));
+    if (hold.Valid() && !IsReparsePoint(GetFileAttributesA(path)) && IsTrustedDirectory(hold.Get())) {
         if (emptyIt) DeleteMatchingFiles(path, "*.*");
-    } else if (!CreateDirectoryA(path, nullptr)) {
-        return 0;
+    } else {
+        hold.Reset();
+        if (!ClearAway(path) || !CreateProtectedDirectory(path)) return 0;
+        hold.Reset(OpenDirectoryHeld(path));
+        if (IsReparsePoint(GetFileAttributesA(path)) || !IsDirectoryJustMade(hold.Get())) return 0;
     }
     memcpy(buffer, path, (size_t)n + 1);
+    if (held) *held = hold.Release();
     return 1;
 }
 

@@ -7,6 +7,7 @@
 // left alone.
 #pragma once
 #include <stddef.h>
+#include <windows.h>
 
 // 1 when some entry matching path is not a directory.
 int FileExists(const char* path);
@@ -17,10 +18,17 @@ int DirExists(const char* path);
 int JoinPath(char* out, size_t size, const char* dir, const char* name);
 
 // Makes <system drive>:\tmp\<prefix><n> (n is the tick count when tick is set,
-// else 0) and puts its path into buffer. An existing directory is kept; with
-// emptyIt set, the files directly in it are deleted (sub-directories stay).
-// Returns 1, or 0 when the path does not fit or a directory cannot be made.
-int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt);
+// else 0) and puts its path into buffer. An existing directory is kept only when
+// it can be trusted (a real directory owned by Administrators or SYSTEM); with
+// emptyIt set, the files directly in it are then deleted (sub-directories stay).
+// Any other entry of that name is removed, a link as a link, and the directory
+// made afresh. What the setup creates here (also \tmp itself) gets a protected
+// security descriptor. With held given, *held receives a handle that keeps the
+// directory from being renamed or removed until it is closed.
+// Returns 1, or 0 when the path does not fit or no trustworthy directory can be
+// had.
+int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt,
+                  HANDLE* held = nullptr);
 
 // Deletes every non-directory entry matching dir\pattern, read-only ones too.
 // Failures are ignored.

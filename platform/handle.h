@@ -18,6 +18,12 @@ public:
         h_ = h;
     }
     HANDLE* Receive() { Reset(); return &h_; }
+    // Gives up ownership without closing.
+    HANDLE Release() {
+        HANDLE h = h_;
+        h_ = nullptr;
+        return h;
+    }
 
 private:
     HANDLE h_;

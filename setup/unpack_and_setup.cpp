@@ -209,7 +209,10 @@ int UnpackAndSetup(DWORD* errorCode) {
     const char* fileName = slash ? slash + 1 : carrier.path;
     if (slash) *slash = '\0';
 
-    if (!CreateWorkDir(workDir, sizeof workDir, "KivraSetup", 0, 1)) {
+    // Held open from here until the installer has ended: nobody can rename the
+    // work directory away and put another in its place meanwhile.
+    ScopedHandle heldWorkDir;
+    if (!CreateWorkDir(workDir, sizeof workDir, "KivraSetup", 0, 1, heldWorkDir.Receive())) {
         *errorCode = kSeqNoWorkDir;
         return EndSequence(0);
     }

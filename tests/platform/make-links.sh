@@ -13,3 +13,8 @@ ln -s ../target "$d/tree/link"
 ln -s ../target "$d/tree/sub/deeplink"
 ln -s target "$d/treelink"
 ln -s ../target "$d/flat/link"
+# C:\tmp\LinkPlace0, a work directory (prefix "LinkPlace") that is a link.
+mkdir -p "$d/wtarget" "$d/../tmp"
+echo keep >"$d/wtarget/keep.txt"
+rm -rf "$d/../tmp/LinkPlace0"
+ln -s ../linktest/wtarget "$d/../tmp/LinkPlace0"

@@ -1,0 +1,24 @@
+#include "platform/dll_search.h"
+
+#include <windows.h>
+
+#include "platform/fs.h"
+
+void RestrictDllSearchPath() {
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    const DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDefaultDllDirectoriesFn setDefault =
+        kernel ? (SetDefaultDllDirectoriesFn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories")
+               : nullptr;
+    // Systems without the update that brought SetDefaultDllDirectories still
+    // drop the current directory from the search.
+    if (!setDefault || !setDefault(kSearchSystem32)) SetDllDirectoryA("");
+}
+
+void* LoadSystemLibrary(const char* name) {
+    char system[MAX_PATH], path[MAX_PATH];
+    UINT len = GetSystemDirectoryA(system, sizeof system);
+    if (len == 0 || len >= sizeof system || !JoinPath(path, sizeof path, system, name)) return nullptr;
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}

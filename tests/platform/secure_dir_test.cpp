@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+
+#include "platform/fs.h"
+#include "platform/handle.h"
+#include "platform/secure_dir.h"
+#include "support/winsupport.h"
+
+namespace {
+
+const std::string W = "C:\\tmp\\KivraSetup0";
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE known[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof known;
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
+
+// Wine keeps no security descriptor of its own, so what the setup applies is
+// read here from the descriptor it builds.
+TEST(SecureDirTest, ProtectedDirectoriesBelongToAdministratorsAndInheritNothing) {
+    PSECURITY_DESCRIPTOR sd = NewProtectedDirectorySecurity();
+    ASSERT_TRUE(sd);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(sd, &owner, &defaulted));
+    EXPECT_TRUE(IsWellKnown(owner, WinBuiltinAdministratorsSid));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(sd, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from C:\\tmp";
+
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    ASSERT_EQ(dacl->AceCount, 3);
+    int admins = 0, system = 0, users = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, (void**)&ace));
+        ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+                  OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        PSID sid = &ace->SidStart;
+        if (IsWellKnown(sid, WinBuiltinAdministratorsSid)) admins = ace->Mask;
+        if (IsWellKnown(sid, WinLocalSystemSid)) system = ace->Mask;
+        if (IsWellKnown(sid, WinBuiltinUsersSid)) users = ace->Mask;
+    }
+    EXPECT_EQ((DWORD)admins, FILE_ALL_ACCESS);
+    EXPECT_EQ((DWORD)system, FILE_ALL_ACCESS);
+    EXPECT_EQ((DWORD)users, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE) << "read and execute, no write";
+    LocalFree(sd);
+}
+
+class WorkDirTrustTest : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveTree(W); }
+    void TearDown() override {
+        g_getDirectoryOwner = GetDirectoryOwner;
+        RemoveTree(W);
+    }
+};
+
+TEST_F(WorkDirTrustTest, ADirectoryAUserMadeFirstIsReplacedWhole) {
+    MakeDirs(W + "\\planted");
+    WriteFileBytes(W + "\\planted\\version.dll", "planted");
+    WriteFileBytes(W + "\\KivraSetup.exe", "planted");
+    // Wine reports the owner as this process's user: not Administrators.
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+    EXPECT_EQ(std::string(path), W);
+    EXPECT_TRUE(DirExists(path));
+    EXPECT_FALSE(Exists(W + "\\planted")) << "its sub-directories go too";
+    EXPECT_FALSE(Exists(W + "\\KivraSetup.exe"));
+}
+
+// Where the platform can remove the link (Windows removes a junction or a
+// directory link as itself), a real directory takes its place. Wine 8 can
+// neither remove nor rename a directory link without touching its target, so
+// there the work directory cannot be made trustworthy and the call fails.
+// Either way nothing is deleted through the link.
+TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
+    // make-links.sh put C:\tmp\LinkPlace0 -> C:\linktest\wtarget.
+    const std::string link = "C:\\tmp\\LinkPlace0";
+    ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    g_getDirectoryOwner = [](HANDLE) { return kOwnerAdministrators; }; // even so
+    char path[MAX_PATH] = {0};
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1, &held)) {
+        CloseHandle(held);
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_FALSE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << "a real directory now";
+    } else {
+        EXPECT_STREQ(path, "") << "no path handed out";
+    }
+    EXPECT_EQ(ReadFileBytes("C:\\linktest\\wtarget\\keep.txt"), "keep\n");
+}
+
+// Renaming or removing a directory opens it for deletion first; the held
+// handle shares no deletion, so Windows refuses those opens while it is held.
+// Wine does not apply sharing to directories, so here the test checks that
+// the handle holds the work directory itself.
+TEST_F(WorkDirTrustTest, TheHeldHandleIsTheWorkDirItself) {
+    char path[MAX_PATH];
+    HANDLE held = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1, &held), 1);
+    ScopedHandle hold(held);
+    ASSERT_TRUE(hold.Valid());
+    ScopedHandle fresh(CreateFileA(W.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION a, b;
+    ASSERT_TRUE(GetFileInformationByHandle(hold.Get(), &a));
+    ASSERT_TRUE(GetFileInformationByHandle(fresh.Get(), &b));
+    EXPECT_EQ(a.nFileIndexLow, b.nFileIndexLow);
+    EXPECT_EQ(a.nFileIndexHigh, b.nFileIndexHigh);
+    EXPECT_TRUE(a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
