@@ -10,3 +10,15 @@ if(TARGET password_dialog_test)
     FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 600
     ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT};LC_ALL=zh_CN.UTF-8;KIVRA_EXPECT_LANGID=2052")
 endif()
+
+# The gate end to end: the real Setup.exe with the demo payload in front of a
+# protected client, in both languages.
+kivra_win_test(password_gate_test password_gate_test.cpp ../custom/custom_fixture.cpp)
+if(TARGET password_gate_test)
+  target_include_directories(password_gate_test PRIVATE "${PROJECT_SOURCE_DIR}/tests/custom")
+  add_dependencies(password_gate_test Setup demo_payload)
+  add_test(NAME password_gate_test_chinese COMMAND password_gate_test)
+  set_tests_properties(password_gate_test_chinese PROPERTIES
+    FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 600
+    ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT};LC_ALL=zh_CN.UTF-8;KIVRA_EXPECT_LANGID=2052")
+endif()
