@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The benchmarks (make bench, after scripts/build.sh), each in a Wine session of
+# its own in build/bench-wine:
+#   1. scripts/bench-unpack.sh   utl_FileUnpack against CopyFileA (20 and 200 MB)
+#   2. bench_sequence.exe        Setup.exe from its start to the installer's start,
+#                                for a carrier with a ~20 MB payload, less the fixed
+#                                sleeps and waits, with the unpack's and the
+#                                archiver's shares (RUNS runs, median)
+#   scripts/bench.sh [RUNS]      (default 5)
+# The sequence benchmark's payload is <tree>/bench-payload: the demo payload
+# plus filler, made here once with p7zip: Qt.7z holds the demo's Qt folder and
+# about 18 MB of binaries and translations (15 MB packed, -mx1), and two loose
+# data files add 5 MB.
+set -u
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+tree=${KIVRA_BENCH_TREE:-build/win}
+[ -n "${KIVRA_BENCH_TREE:-}" ] || [ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
+exe=$tree/tests/setup/bench_sequence.exe
+if [ ! -f "$exe" ]; then
+  echo "bench: $exe is missing; build first (make build)" >&2
+  exit 1
+fi
+
+status=0
+echo "== unpack throughput"
+scripts/bench-unpack.sh || status=1
+
+# Deterministic filler: AES-CTR keystream of a fixed key, so runs are comparable.
+filler() { # seed bytes
+  openssl enc -aes-128-ctr -nosalt -K "$(printf %032x "$1")" -iv 0 </dev/zero 2>/dev/null | head -c "$2"
+}
+payload=$tree/bench-payload
+stamp=$tree/bench-payload.stamp
+if [ ! -f "$stamp" ] || [ "$tree/demo-payload.stamp" -nt "$stamp" ] || [ "$0" -nt "$stamp" ]; then
+  echo "== making $payload"
+  rm -rf "$payload" "$stamp" "$tree/bench-qt"
+  cp -r "$tree/demo-payload" "$payload" || exit 1
+  qt=$tree/bench-qt/Qt
+  mkdir -p "$qt/bin" "$qt/translations"
+  cp -r tools/demo-payload/content/qt/Qt/. "$qt/"
+  for i in 1 2 3; do filler "$i" $((4 << 20)) >"$qt/bin/module$i.dll"; done
+  for i in 4 5; do filler "$i" $((1 << 20)) | od -A x -t x1 -v | head -c $((3 << 20)) >"$qt/translations/lang$i.qm"; done
+  rm -f "$payload/Qt.7z"
+  (cd "$tree/bench-qt" && 7z a -bso0 -mx1 -t7z "$OLDPWD/$payload/Qt.7z" Qt) || exit 1
+  rm -rf "$tree/bench-qt"
+  filler 6 $((3 << 20)) >"$payload/client-data.bin"
+  filler 7 $((2 << 20)) >"$payload/help.dat"
+  touch "$stamp"
+fi
+
+echo "== setup sequence"
+root=build/bench-wine
+export KIVRA_STANDIN_MS=200
+scripts/wine-session.sh start "$root" >/dev/null || exit 1
+trap 'scripts/wine-session.sh stop "$root"' EXIT
+KIVRA_WINE_ROOT=$(cd "$root" && pwd) scripts/wine-run.sh "$exe" "$runs" || status=1
+exit $status
