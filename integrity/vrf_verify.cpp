@@ -11,17 +11,6 @@
 
 namespace {
 
-// Reads exactly size bytes from the start of the open file. 1 or 0.
-int ReadExactly(HANDLE file, unsigned char* out, DWORD size) {
-    DWORD total = 0;
-    while (total < size) {
-        DWORD got = 0;
-        if (!ReadFile(file, out + total, size - total, &got, nullptr) || got == 0) return 0;
-        total += got;
-    }
-    return 1;
-}
-
 // Replaces block with the icon's 32 bytes at offset 512 when the icon file
 // exists, has a zero high size word and holds at least 544 bytes.
 void TakeIconBlock(const char* iconPath, unsigned char block[kVrfBlockSize]) {

@@ -38,18 +38,8 @@ void WriteString(HANDLE file, const char* text) {
 // a day is what limits a log to one week. Read-only files go too.
 void RemoveSameWeekday(const char* dir, const char* stem, unsigned weekday) {
     char pattern[MAX_PATH];
-    int n = snprintf(pattern, sizeof pattern, "%s\\%s*%02u.log", dir, stem, weekday);
-    if (n < 0 || (size_t)n >= sizeof pattern) return;
-    WIN32_FIND_DATAA found;
-    ScopedFind find(FindFirstFileA(pattern, &found));
-    if (!find.Valid()) return;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        char path[MAX_PATH];
-        if (!JoinPath(path, sizeof path, dir, found.cFileName)) continue;
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
-    } while (FindNextFileA(find.Get(), &found));
+    int n = snprintf(pattern, sizeof pattern, "%s*%02u.log", stem, weekday);
+    if (n > 0 && (size_t)n < sizeof pattern) DeleteMatchingFiles(dir, pattern);
 }
 
 HANDLE OpenExistingLog(const char* path) {

@@ -45,6 +45,16 @@ int FileExists(const char* path) { return AnyEntryMatching(path, false); }
 
 int DirExists(const char* path) { return AnyEntryMatching(path, true); }
 
+int ReadExactly(HANDLE file, void* out, DWORD size) {
+    DWORD total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, (char*)out + total, size - total, &got, nullptr) || got == 0) return 0;
+        total += got;
+    }
+    return 1;
+}
+
 int JoinPath(char* out, size_t size, const char* dir, const char* name) {
     if (!out || size == 0) return 0;
     int n = snprintf(out, size, "%s\\%s", dir ? dir : "", name ? name : "");

@@ -14,6 +14,10 @@ int FileExists(const char* path);
 // 1 when some entry matching path is a directory.
 int DirExists(const char* path);
 
+// Reads exactly size bytes from the file's current position into out, however
+// the reads come back. Returns 1, or 0 at an error or the end of the file.
+int ReadExactly(HANDLE file, void* out, DWORD size);
+
 // Writes "dir\name" into out. Returns 1, or 0 (out emptied) when it does not fit.
 int JoinPath(char* out, size_t size, const char* dir, const char* name);
 

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "platform/fs.h"
 #include "platform/handle.h"
 #include "xml/utf8_to_ansi.h"
 #include "xml/xml_nesting.h"
@@ -14,17 +15,6 @@ namespace {
 // lead byte's whole sequence length without looking for the terminator, so a
 // document ending in a cut-short sequence makes it step up to 3 bytes past it.
 const unsigned kTextPadding = 8;
-
-// Reads exactly size bytes. 1 or 0.
-int ReadExactly(HANDLE file, char* out, DWORD size) {
-    DWORD total = 0;
-    while (total < size) {
-        DWORD got = 0;
-        if (!ReadFile(file, out + total, size - total, &got, nullptr) || got == 0) return 0;
-        total += got;
-    }
-    return 1;
-}
 
 // Line ends as TinyXML's own file loader treats them (XML's end-of-line
 // handling): CR LF and a lone CR become LF. The text ends at its first NUL.
