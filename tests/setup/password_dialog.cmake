@@ -22,3 +22,12 @@ if(TARGET password_gate_test)
     FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 600
     ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT};LC_ALL=zh_CN.UTF-8;KIVRA_EXPECT_LANGID=2052")
 endif()
+
+# The windows that scripts/screenshots.sh photographs, put up by the real code.
+if(WIN32 AND KIVRA_WINDOWS_TESTS)
+  add_executable(dialog_scenes "${PROJECT_SOURCE_DIR}/tests/helpers/dialog_scenes.cpp"
+                 "${PROJECT_SOURCE_DIR}/setup/password_dialog.rc")
+  target_link_libraries(dialog_scenes PRIVATE kivra)
+  set_target_properties(dialog_scenes PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/helpers")
+endif()
