@@ -3,7 +3,7 @@
 #   make test   run every test, host and Windows
 # Each first installs whatever this Debian 12 machine lacks (scripts/setup-deps.sh).
 
-.PHONY: all deps build test demo bench clean
+.PHONY: all deps build test demo demo-protected bench clean
 
 all: build
 
@@ -18,6 +18,10 @@ test: build
 
 demo: build
 	@scripts/demo.sh
+
+# The same with an installed client protected by an uninstall password.
+demo-protected: build
+	@scripts/demo.sh --protected
 
 bench: build
 	@scripts/bench.sh

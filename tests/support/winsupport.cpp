@@ -145,8 +145,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
     char cls[64] = {0};
     GetClassNameA(window, cls, sizeof cls);
     // A message box has an OK button (IDOK) and a static text beside its icon.
+    // The password dialog has both too, and its edit control (1001) besides.
     if (pid == state->processId && strcmp(cls, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, IDOK) && GetDlgItem(window, 0xFFFF)) {
+        GetDlgItem(window, IDOK) && GetDlgItem(window, 0xFFFF) && !GetDlgItem(window, 1001)) {
         state->found = window;
         return FALSE;
     }
