@@ -132,6 +132,17 @@ TEST_F(SequenceTest, MissingProgramsFailWithTheirCodes) {
     EXPECT_EQ(ReadFileBytes(W + "\\kopApxSvr-record.txt"), "-setUpdInfo\r\n-exitkopclient\r\n");
 }
 
+TEST_F(SequenceTest, AnInstallerThatNeverShowsUpIsAwaitedThirtySeconds) {
+    for (auto& file : payload)
+        if (file.first == "KivraSetup.exe") file.second = "not a program"; // the shell cannot start it
+    DWORD start = GetTickCount();
+    std::vector<std::string> log = RunPayload();
+    EXPECT_GE(GetTickCount() - start, 30000u);
+    EXPECT_TRUE(Has(log, "is-stp started at 600"));
+    EXPECT_TRUE(Has(log, "is-stp ended at 0."));
+    EXPECT_FALSE(AnyStartsWith(log, "install failed")) << "not seeing the installer is no error";
+}
+
 TEST_F(SequenceTest, BadCarriersFailWithTheirCodes) {
     std::vector<std::string> log = Run(BuildCarrier(exe, 490000, ""));
     EXPECT_TRUE(Has(log, "install failed with Err 352.")) << "no pack after the offset";
