@@ -14,6 +14,7 @@
 
 #include "kpack.h"
 #include "pack/pack_format.h"
+#include "support/pack_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -29,22 +30,6 @@ void WriteAll(const fs::path& p, const std::string& bytes) {
     out.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
-std::string Mixed(std::string s) {
-    pack::MixBuffer(&s[0], s.size());
-    return s;
-}
-
-std::string Le32(uint32_t v) {
-    unsigned char b[4];
-    pack::WriteLe32(b, v);
-    return std::string(reinterpret_cast<char*>(b), 4);
-}
-
-std::string Record(const std::string& name, const std::string& data) {
-    return Le32((uint32_t)name.size()) + Le32((uint32_t)data.size()) + Mixed(name) + Mixed(data);
-}
-
-std::string Marker() { return Mixed(std::string(pack::kMarker, pack::kMarkerLen)); }
 
 class KpackTest : public ::testing::Test {
 protected:

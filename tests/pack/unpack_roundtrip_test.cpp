@@ -18,23 +18,10 @@ namespace {
 
 const char kSandbox[] = "C:\\tmp\\kivra-roundtrip-test";
 
-std::vector<std::string> DirNames(const std::string& dir) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string n = found.cFileName;
-        if (n != "." && n != "..") names.push_back(n);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
-
 // Every path below root whose name holds word (a file written where it should
 // not be would carry it).
 void FindNamed(const std::string& root, const std::string& word, int depth, std::vector<std::string>* hits) {
-    for (const std::string& n : DirNames(root)) {
+    for (const std::string& n : ListDir(root)) {
         std::string path = root + "\\" + n;
         if (n.find(word) != std::string::npos) hits->push_back(path);
         DWORD a = GetFileAttributesA(path.c_str());
@@ -93,7 +80,7 @@ TEST_F(RoundTripTest, KpackCarrierUnpacksByteIdentical) {
         DWORD err = 0xC0FFEE;
         ASSERT_EQ(1, utl_FileUnpack(kSandbox, "Setup-c.exe", Path("dst").c_str(), &err, offset));
         EXPECT_EQ(0xC0FFEEu, err);
-        std::vector<std::string> names = DirNames(Path("dst"));
+        std::vector<std::string> names = ListDir(Path("dst"));
         EXPECT_EQ(payload.size() + 1, names.size());
         for (const auto& file : payload)
             ASSERT_EQ(file.second, ReadFileBytes(Path("dst\\" + file.first))) << file.first;
@@ -184,11 +171,11 @@ TEST_F(RoundTripTest, DamagedPacksFailCleanlyInsideTheDestination) {
             ++outcomes[err];
         }
         // Nothing beside the destination and the carrier, nothing escaped.
-        ASSERT_EQ((std::vector<std::string>{"carrier.bin", "dst"}), DirNames(Path("box"))) << "run " << run;
-        for (const std::string& n : DirNames(dst))
+        ASSERT_EQ((std::vector<std::string>{"carrier.bin", "dst"}), ListDir(Path("box"))) << "run " << run;
+        for (const std::string& n : ListDir(dst))
             ASSERT_EQ(std::string::npos, n.find("kivra_escape")) << "run " << run;
-        for (const std::string& n : DirNames(dst + "\\sub")) DeleteFileA((dst + "\\sub\\" + n).c_str());
-        for (const std::string& n : DirNames(dst))
+        for (const std::string& n : ListDir(dst + "\\sub")) DeleteFileA((dst + "\\sub\\" + n).c_str());
+        for (const std::string& n : ListDir(dst))
             if (n != "sub") DeleteFileA((dst + "\\" + n).c_str());
         if (run % 500 == 499) ClearLogs();  // keeps each log line's append cheap
     }

@@ -9,6 +9,7 @@
 
 #include "pack/pack_format.h"
 #include "pack/unpack.h"
+#include "support/pack_bytes.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -17,39 +18,6 @@ const char kSandbox[] = "C:\\tmp\\kivra-unpack-test";
 const char kDst[] = "C:\\tmp\\kivra-unpack-test\\dst";
 const char kCarrier[] = "carrier.bin";
 const DWORD kUntouched = 0xC0FFEE;
-
-std::string Mixed(std::string s) {
-    pack::MixBuffer(&s[0], s.size());
-    return s;
-}
-
-std::string Le32(uint32_t v) {
-    unsigned char b[4];
-    pack::WriteLe32(b, v);
-    return std::string(reinterpret_cast<char*>(b), 4);
-}
-
-std::string Head(uint32_t nameLen, uint32_t dataLen) { return Le32(nameLen) + Le32(dataLen); }
-
-std::string Record(const std::string& name, const std::string& data) {
-    return Head((uint32_t)name.size(), (uint32_t)data.size()) + Mixed(name) + Mixed(data);
-}
-
-std::string Marker() { return Mixed(std::string(pack::kMarker, pack::kMarkerLen)); }
-std::string EndRecord() { return Record(pack::kEndName, ""); }
-
-std::vector<std::string> DirNames(const std::string& dir) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string n = found.cFileName;
-        if (n != "." && n != "..") names.push_back(n);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
 
 class UnpackTest : public ::testing::Test {
 protected:
@@ -120,7 +88,7 @@ TEST_F(UnpackTest, SmallPackLogsEveryStepAndLeavesTheEndFile) {
     EXPECT_EQ(expected, TodayLogMessages("stp_UtlFile"));
     EXPECT_EQ(GetFileAttributesA(Out("^Kivra_end^").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_EQ("", ReadFileBytes(Out("^Kivra_end^")));
-    EXPECT_EQ(2u, DirNames(kDst).size());
+    EXPECT_EQ(2u, ListDir(kDst).size());
 }
 
 TEST_F(UnpackTest, ArgumentAndCarrierFailures) {
@@ -175,7 +143,7 @@ TEST_F(UnpackTest, RegionEdges) {
     Carrier(Marker());
     EXPECT_EQ(1, Unpack());
     EXPECT_EQ(kUntouched, err_);
-    EXPECT_TRUE(DirNames(kDst).empty());
+    EXPECT_TRUE(ListDir(kDst).empty());
 
     Carrier(Marker().substr(0, 16));
     ExpectFailure(159);
@@ -199,7 +167,7 @@ TEST_F(UnpackTest, RegionEdges) {
     EXPECT_EQ(1, Unpack());
     EXPECT_TRUE(HasLine("utl_FileUnpack: The file is end."));
     EXPECT_EQ("", ReadFileBytes(Out("^Kivra_end^")));
-    EXPECT_EQ(2u, DirNames(kDst).size());
+    EXPECT_EQ(2u, ListDir(kDst).size());
 
     // The offset is honoured: the same pack at the installer-package offset.
     RemoveTree(kDst);
@@ -358,7 +326,7 @@ TEST_F(UnpackTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(HasLine("utl_FileUnpack: file name not allowed: a??forged"));
 
     EXPECT_EQ("main stream", ReadFileBytes(Out("kept.txt")));
-    std::vector<std::string> sandbox = DirNames(kSandbox);
+    std::vector<std::string> sandbox = ListDir(kSandbox);
     EXPECT_EQ((std::vector<std::string>{"carrier.bin", "dst"}), sandbox);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\tmp\\escaped.dll"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\escaped.dll"));

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "pack/pack_format.h"
+#include "support/pack_bytes.h"
 
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;
@@ -44,6 +44,19 @@ void RemoveTree(const std::string& path) {
     }
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+}
+
+std::vector<std::string> ListDir(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string n = found.cFileName;
+        if (n != "." && n != "..") names.push_back(n);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
 }
 
 void MakeDirs(const std::string& path) {
@@ -223,32 +236,10 @@ Payload ReadFolder(const std::string& dir) {
     return payload;
 }
 
-namespace {
-void AppendLe32(std::string& out, uint32_t value) {
-    unsigned char bytes[4];
-    pack::WriteLe32(bytes, value);
-    out.append((const char*)bytes, 4);
-}
-
-void AppendMixed(std::string& out, const std::string& clear) {
-    std::string mixed = clear;
-    pack::MixBuffer(&mixed[0], mixed.size());
-    out += mixed;
-}
-} // namespace
-
 std::string BuildPack(const Payload& payload, bool endRecord) {
-    std::string pack;
-    AppendMixed(pack, std::string(pack::kMarker, pack::kMarkerLen));
-    Payload records = payload;
-    if (endRecord) records.emplace_back(pack::kEndName, "");
-    for (const auto& record : records) {
-        AppendLe32(pack, (uint32_t)record.first.size());
-        AppendLe32(pack, (uint32_t)record.second.size());
-        AppendMixed(pack, record.first);
-        AppendMixed(pack, record.second);
-    }
-    return pack;
+    std::string bytes = Marker();
+    for (const auto& record : payload) bytes += Record(record.first, record.second);
+    return endRecord ? bytes + EndRecord() : bytes;
 }
 
 std::string BuildCarrier(const std::string& exe, size_t offset, const std::string& pack) {

@@ -11,6 +11,8 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Removes a directory tree with plain Windows calls (test set-up only).
 void RemoveTree(const std::string& path);
+// The names in a directory, without "." and "..".
+std::vector<std::string> ListDir(const std::string& dir);
 void MakeDirs(const std::string& path);
 
 // "YYYYMMDDWW" of the local date, as in log file names.
