@@ -11,6 +11,7 @@
 #include "log/log.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
+#include "platform/sysinfo.h"
 #include "xml/custom_xml_parse.h"
 
 namespace {
@@ -48,17 +49,15 @@ void Log(const char* category, const char* message) {
     entry.Write();
 }
 
-// The places of one customisation file pair.
+// Where the customisation files are read: the reginfo directory.
 struct Places {
     char regInfo[MAX_PATH + 1];
-    char backup[MAX_PATH + 1]; // %SystemRoot%\system32\ with its trailing backslash
 };
 
 // Copies name from the backup directory over the reginfo directory's copy.
 bool Restore(const Places& places, const char* name) {
     char from[MAX_PATH + 1], to[MAX_PATH + 1];
-    int n = snprintf(from, sizeof from, "%s%s", places.backup, name);
-    return n > 0 && (size_t)n < sizeof from && JoinPath(to, sizeof to, places.regInfo, name) &&
+    return JoinBackupPath(from, sizeof from, name) && JoinPath(to, sizeof to, places.regInfo, name) &&
            CopyFileA(from, to, FALSE);
 }
 
@@ -149,10 +148,10 @@ DWORD ReadCustomXml(const char* category, const Places& places, char* password) 
     if (functions.uninstall == 1 && functions.uninstallPassword[0]) {
         // The reader hands the password over deciphered; the dialog compares
         // enciphered forms, so it is enciphered again here.
+        // A cipher that fails leaves the zero-filled scratch empty.
         char scratch[kPasswordChars + 1] = {0};
-        if (utl_EncryptStr(scratch, kPasswordChars, functions.uninstallPassword,
-                           (unsigned)strlen(functions.uninstallPassword)) != 0)
-            scratch[0] = '\0';
+        utl_EncryptStr(scratch, kPasswordChars, functions.uninstallPassword,
+                       (unsigned)strlen(functions.uninstallPassword));
         StorePassword(password, scratch);
         Log(category, "Get UninstallPwd from ivraCustom.xml succ.");
     }
@@ -234,10 +233,6 @@ int IsUninstallPrompt(const char* category, char* password) {
     if (!GetRegInfoDir(places.regInfo, sizeof places.regInfo)) {
         Log(category, " utl_GetCommonProgramFiles failed!");
     } else {
-        char root[MAX_PATH] = {0};
-        DWORD len = GetEnvironmentVariableA("SystemRoot", root, sizeof root);
-        if (len >= sizeof root) root[0] = '\0';
-        snprintf(places.backup, sizeof places.backup, "%s\\system32\\", root);
         source = ChooseSource(category, places);
     }
 

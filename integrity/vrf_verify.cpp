@@ -1,13 +1,14 @@
 #include "integrity/vrf_verify.h"
 
-#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
 #include "integrity/vrf_file.h"
 #include "pack/file_io.h"
+#include "pack/pack_format.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -23,12 +24,12 @@ void TakeIconBlock(const char* iconPath, unsigned char block[kVrfBlockSize]) {
     VrfIconBlock(head, sizeof head, block);
 }
 
-// 1 when name can only mean a file directly in the guarded file's directory.
-// The name comes from a customisation file that is not yet verified when it is
-// read, and the setup copies under it with administrator rights.
+// 1 when name can only mean a file directly in the guarded file's directory
+// (the pack's rule for a plain record name). The name comes from a
+// customisation file that is not yet verified when it is read, and the setup
+// copies under it with administrator rights.
 int IsPlainFileName(const char* name) {
-    if (!name || !*name || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
-    return strpbrk(name, "\\/:") == nullptr;
+    return name && pack::IsSafeRecordName(name, strlen(name), 0);
 }
 
 // The common check: dir\vrfName (exactly 256 bytes) against dir\guardedName
@@ -96,14 +97,8 @@ int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
         if (!FileExists(iconPath)) {
             // The client keeps a copy of the customer's icon in the system
             // directory; the reginfo copy may have been lost.
-            char systemRoot[MAX_PATH];
-            DWORD n = GetEnvironmentVariableA("SystemRoot", systemRoot, sizeof systemRoot);
             char source[MAX_PATH];
-            if (n > 0 && n < sizeof systemRoot) {
-                int len = snprintf(source, sizeof source, "%s\\system32\\%s", systemRoot,
-                                   iconFileName);
-                if (len > 0 && (size_t)len < sizeof source) CopyFileA(source, iconPath, TRUE);
-            }
+            if (JoinBackupPath(source, sizeof source, iconFileName)) CopyFileA(source, iconPath, TRUE);
         }
         TakeIconBlock(iconPath, block);
     }

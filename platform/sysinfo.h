@@ -1,5 +1,6 @@
 // System information: the system drive, free disk space, administrator rights.
 #pragma once
+#include <stddef.h>
 
 // Puts the system drive letter alone ("C") into buffer. Returns 1, or 0 when the
 // buffer is smaller than 260 bytes (logged under category) or the system
@@ -14,3 +15,8 @@ long long GetDiskFreeBytes(const char* root);
 // whatever its attributes (a filtered token's deny-only entry counts); else 0.
 // Failures are logged through PlainLog under "IsCurUserAdmin".
 int IsCurUserAdmin();
+
+// Writes "<SystemRoot>\system32\<name>" into out: where the client keeps the
+// backups of its customisation files and the customer's icon. Returns 1, or 0
+// (out emptied) when SystemRoot is unset or the path does not fit.
+int JoinBackupPath(char* out, size_t size, const char* name);
