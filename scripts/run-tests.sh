@@ -18,7 +18,7 @@ run_ctest() { # tree, ctest options...
   shift
   name=$(basename "$tree")
   xml=$PWD/$results/$name.xml
-  ctest --test-dir "$tree" --output-on-failure --output-junit "$xml" "$@" || rc=1
+  (cd "$tree" && ctest --output-on-failure --output-junit "$xml" "$@") || rc=1
   # The report's head: tests="N" failures="N" disabled="N" skipped="N" (not run).
   tests=$(sed -n 's/^[[:space:]]*tests="\([0-9]*\)".*/\1/p' "$xml" 2>/dev/null | head -n 1)
   failures=$(sed -n 's/^[[:space:]]*failures="\([0-9]*\)".*/\1/p' "$xml" 2>/dev/null | head -n 1)
@@ -40,13 +40,15 @@ if [ "$(scripts/wine-arch.sh)" = win32 ]; then
   variant="i686 build, 32-bit prefix (end-to-end tests started dist/Setup.exe)"
 else
   tree=build/win64
-  variant="x86_64 build, 64-bit prefix (this kernel runs no 32-bit programs; end-to-end tests started an x86_64 rebuild, dist/Setup.exe had only its static checks)"
+  why="this kernel runs no 32-bit programs"
+  [ "${KIVRA_FORCE_WIN64:-}" = 1 ] && why="KIVRA_FORCE_WIN64=1"
+  variant="x86_64 build, 64-bit prefix ($why; end-to-end tests started an x86_64 rebuild, dist/Setup.exe had only its static checks)"
 fi
 
 echo "== host tests"
 run_ctest build/host -j 2
 echo "== import check of every Windows binary"
-if scripts/check-imports.sh --all build dist; then
+if scripts/check-imports.sh --all build/ dist/; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1)) rc=1
