@@ -7,7 +7,6 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "xml/utf8_to_ansi.h"
-#include "xml/xml_nesting.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ void CBasedTXmlParser::ResetDocument() {
 
 int CBasedTXmlParser::ParseDocument(const char* text) {
     ResetDocument();
-    if (!text || !XmlNestingWithin(text, kMaxXmlNesting)) return 0;
+    if (!text) return 0;
     doc_.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
     if (doc_.Error()) {
         ResetDocument();
