@@ -99,12 +99,19 @@ const char* CBasedTXmlParser::FindText(const char* name) const {
     return text ? text->Value() : nullptr;
 }
 
+const char* CBasedTXmlParser::FindCutText(const char* name, unsigned short maxLen,
+                                          size_t* length) const {
+    const char* text = FindText(name);
+    *length = text ? strlen(text) : 0;
+    if (maxLen != 0 && *length > maxLen) *length = maxLen;
+    return text;
+}
+
 unsigned CBasedTXmlParser::GetNV1(const char* name, char* out, unsigned outSize,
                                   unsigned short maxLen) {
     if (!out || outSize == 0) return 0;
-    const char* text = FindText(name);
-    size_t length = text ? strlen(text) : 0;
-    if (maxLen != 0 && length > maxLen) length = maxLen;
+    size_t length = 0;
+    const char* text = FindCutText(name, maxLen, &length);
     if (length > outSize - 1) length = outSize - 1;
     if (length) memcpy(out, text, length);
     out[length] = 0;
@@ -126,8 +133,7 @@ void CBasedTXmlParser::GetNVUInt(const char* name, uint32_t* out) {
 unsigned CBasedTXmlParser::GetNVStr(const char* name, char* out, unsigned outSize,
                                     unsigned short maxLen) {
     if (!out || outSize == 0) return 0;
-    const char* text = FindText(name);
-    size_t length = text ? strlen(text) : 0;
-    if (maxLen != 0 && length > maxLen) length = maxLen;
+    size_t length = 0;
+    const char* text = FindCutText(name, maxLen, &length);
     return Utf8ToAnsi(text, (unsigned)length, out, outSize);
 }

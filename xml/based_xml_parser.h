@@ -74,6 +74,8 @@ protected:
 
     // The text that the getters read (null when there is none).
     const char* FindText(const char* name) const;
+    // That text with its length in bytes, cut to maxLen when maxLen is not 0.
+    const char* FindCutText(const char* name, unsigned short maxLen, size_t* length) const;
 
     TiXmlDocument doc_;
     TiXmlElement* root_;    // the document's first top-level element, or null
