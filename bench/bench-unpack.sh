@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Unpack benchmark: under Wine, unpacks 20 MB and 200 MB payloads from a kpack
-# carrier with utl_FileUnpack and copies a file of the same size with CopyFileA,
-# then prints the MB/s of each and their ratio (target: 0.9 or more).
-#   scripts/bench-unpack.sh [SIZE_MB...]     after scripts/build.sh (make bench)
+# carrier with utl_FileUnpack, against a bare loop of 4 KiB ReadFile/WriteFile
+# pairs over the same pack region and against CopyFileA of a file of the same
+# size; prints the MB/s of each and the unpacker's ratios (target: 0.9 or more
+# of the bare loop).
+#   bench/bench-unpack.sh [ROUNDS [SIZE_MB...]]   after scripts/build.sh (make bench)
 # Needs about three times the largest size in free disk space under build/.
 set -u
 cd "$(dirname "$0")/.."
 tree=${KIVRA_BENCH_TREE:-build/win}
 [ -n "${KIVRA_BENCH_TREE:-}" ] || [ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
-exe=$tree/tests/pack/bench_unpack.exe
+exe=$tree/bench/bench_unpack.exe
 if [ ! -f "$exe" ]; then
   echo "bench-unpack: $exe is missing; build first (make build)" >&2
   exit 1
