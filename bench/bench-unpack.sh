@@ -8,14 +8,6 @@
 # Needs about three times the largest size in free disk space under build/.
 set -u
 cd "$(dirname "$0")/.."
-tree=${KIVRA_BENCH_TREE:-build/win}
-[ -n "${KIVRA_BENCH_TREE:-}" ] || [ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
-exe=$tree/bench/bench_unpack.exe
-if [ ! -f "$exe" ]; then
-  echo "bench-unpack: $exe is missing; build first (make build)" >&2
-  exit 1
-fi
-root=build/bench-wine
-scripts/wine-session.sh start "$root" >/dev/null || exit 1
-trap 'scripts/wine-session.sh stop "$root"' EXIT
-KIVRA_WINE_ROOT=$(cd "$root" && pwd) scripts/wine-run.sh "$exe" "$@"
+. bench/common.sh
+bench_exe bench_unpack
+bench_run "$@"

@@ -15,13 +15,8 @@
 set -u
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-tree=${KIVRA_BENCH_TREE:-build/win}
-[ -n "${KIVRA_BENCH_TREE:-}" ] || [ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
-exe=$tree/bench/bench_sequence.exe
-if [ ! -f "$exe" ]; then
-  echo "bench: $exe is missing; build first (make build)" >&2
-  exit 1
-fi
+. bench/common.sh
+bench_exe bench_sequence
 
 status=0
 echo "== unpack throughput"
@@ -51,9 +46,6 @@ if [ ! -f "$stamp" ] || [ "$tree/demo-payload.stamp" -nt "$stamp" ] || [ "$0" -n
 fi
 
 echo "== setup sequence"
-root=build/bench-wine
 export KIVRA_STANDIN_MS=200
-scripts/wine-session.sh start "$root" >/dev/null || exit 1
-trap 'scripts/wine-session.sh stop "$root"' EXIT
-KIVRA_WINE_ROOT=$(cd "$root" && pwd) scripts/wine-run.sh "$exe" "$runs" || status=1
+bench_run "$runs" || status=1
 exit $status
