@@ -41,8 +41,9 @@ bool EnsureRegInfoDir(const char* category, const char* prefix, char* regInfo, s
     int n = snprintf(withSlash, sizeof withSlash, "%s\\", regInfo);
     // Cut short, the path would lose the backslash that makes its last part a
     // directory to create.
-    if (n < 0 || (size_t)n >= sizeof withSlash) SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    if (n < 0 || (size_t)n >= sizeof withSlash || !MakeDirectoryPath(withSlash)) {
+    bool fits = n > 0 && (size_t)n < sizeof withSlash;
+    if (!fits) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (!fits || !MakeDirectoryPath(withSlash)) {
         ModuleLogF(category, "%sCreate directory \"reginfo\" failed with ErrNo: %u.", prefix,
                    (unsigned)GetLastError());
         return false;
