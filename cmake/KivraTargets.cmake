@@ -13,8 +13,10 @@ set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
 if(WIN32)
   enable_language(RC)
   # Setup.exe must stay small: its payload starts at byte 490000 of its own file.
+  # Without exceptions its operator new returns null when memory runs out
+  # (setup/nothrow_new.cpp); -fcheck-new keeps the null checks after every new.
   set(KIVRA_SIZE_FLAGS -Os -ffunction-sections -fdata-sections
-      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fcheck-new)
   add_compile_options(-Wall -Wextra)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 

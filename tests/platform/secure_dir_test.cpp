@@ -5,6 +5,7 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/secure_dir.h"
+#include "platform/work_dir.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -88,9 +89,7 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
     ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     g_getDirectoryOwner = [](HANDLE) { return kOwnerAdministrators; }; // even so
     char path[MAX_PATH] = {0};
-    HANDLE held = INVALID_HANDLE_VALUE;
-    if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1, &held)) {
-        CloseHandle(held);
+    if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1)) {
         DWORD attributes = GetFileAttributesA(link.c_str());
         EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
         EXPECT_FALSE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << "a real directory now";
@@ -106,10 +105,11 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
 // the handle holds the work directory itself.
 TEST_F(WorkDirTrustTest, TheHeldHandleIsTheWorkDirItself) {
     char path[MAX_PATH];
-    HANDLE held = INVALID_HANDLE_VALUE;
+    HeldWorkDir held;
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1, &held), 1);
-    ScopedHandle hold(held);
+    ScopedHandle& hold = held.dir;
     ASSERT_TRUE(hold.Valid());
+    ASSERT_TRUE(held.tmp.Valid()) << "\\tmp is held as well";
     ScopedHandle fresh(CreateFileA(W.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION a, b;
