@@ -11,12 +11,22 @@
 
 #include <new>
 
-void* (*g_allocate)(size_t size) = malloc;
+// Null, not malloc: malloc's address comes from the C runtime DLL's import
+// table, so the pointer would be set only by a dynamic initialiser, after
+// other static objects may already have called operator new.
+void* (*g_allocate)(size_t size) = nullptr;
 
-void* operator new(size_t size) { return g_allocate(size ? size : 1); }
-void* operator new[](size_t size) { return g_allocate(size ? size : 1); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return g_allocate(size ? size : 1); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return g_allocate(size ? size : 1); }
+namespace {
+void* Allocate(size_t size) {
+    if (size == 0) size = 1;
+    return g_allocate ? g_allocate(size) : malloc(size);
+}
+} // namespace
+
+void* operator new(size_t size) { return Allocate(size); }
+void* operator new[](size_t size) { return Allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept { free(p); }
 void operator delete[](void* p) noexcept { free(p); }
 void operator delete(void* p, size_t) noexcept { free(p); }

@@ -2,6 +2,6 @@
 #pragma once
 #include <stddef.h>
 
-// Where operator new takes its memory (malloc). Tests replace it to make an
-// allocation fail.
+// Where operator new takes its memory; null means malloc. Tests set it to make
+// an allocation fail.
 extern void* (*g_allocate)(size_t size);

@@ -2,6 +2,8 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
+
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/secure_dir.h"
@@ -56,14 +58,87 @@ TEST(SecureDirTest, ProtectedDirectoriesBelongToAdministratorsAndInheritNothing)
     LocalFree(sd);
 }
 
+// What got the protected descriptor, in order.
+std::vector<std::string> g_secured;
+int RecordSecured(HANDLE, const char* path) {
+    g_secured.push_back(path);
+    return 1;
+}
+DirectoryOwner AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+
+std::vector<std::string> MovedAside(const std::string& name) {
+    std::vector<std::string> aside;
+    for (const std::string& entry : ListDir("C:\\tmp"))
+        if (entry.rfind(name + ".untrusted", 0) == 0) aside.push_back(entry);
+    return aside;
+}
+
 class WorkDirTrustTest : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveTree(W); }
+    void SetUp() override {
+        RemoveTree(W);
+        g_secured.clear();
+        g_applyProtectedSecurity = RecordSecured;
+    }
     void TearDown() override {
         g_getDirectoryOwner = GetDirectoryOwner;
+        g_applyProtectedSecurity = ApplyProtectedSecurity;
         RemoveTree(W);
     }
 };
+
+TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemainingTree) {
+    g_getDirectoryOwner = AdministratorsOwn; // an earlier setup made it
+    MakeDirs(W + "\\Qt\\plugins");
+    MakeDirs(W + "\\Data");
+    WriteFileBytes(W + "\\7za.exe", "swapped");
+    WriteFileBytes(W + "\\Qt\\plugins\\p.dll", "p");
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+    EXPECT_FALSE(Exists(W + "\\7za.exe"));
+    EXPECT_EQ(ReadFileBytes(W + "\\Qt\\plugins\\p.dll"), "p") << "kept, not made afresh";
+    ASSERT_FALSE(g_secured.empty());
+    EXPECT_EQ(g_secured[0], W) << "the directory first: nobody adds to it from then on";
+    std::sort(g_secured.begin(), g_secured.end());
+    EXPECT_EQ(g_secured, (std::vector<std::string>{W, W + "\\Data", W + "\\Qt", W + "\\Qt\\plugins",
+                                                   W + "\\Qt\\plugins\\p.dll"}));
+}
+
+// make-links.sh put C:\tmp\LinkReuse0\Qt\keep.dll -> C:\linktest\target\keep.txt.
+// Wine cannot remove that link without deleting its target, so what was moved
+// aside stays behind; the link is never secured, deleted or followed.
+TEST_F(WorkDirTrustTest, AKeptWorkDirWithALinkInItsTreeIsMovedAsideNotSecuredThroughIt) {
+    g_getDirectoryOwner = AdministratorsOwn;
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "LinkReuse", 0, 1), 1);
+    EXPECT_TRUE(ListDir(path).empty()) << "made afresh";
+    for (const std::string& secured : g_secured) EXPECT_EQ(secured.find("keep.dll"), std::string::npos);
+    EXPECT_EQ(MovedAside("LinkReuse0").size(), 1u);
+    EXPECT_EQ(ReadFileBytes("C:\\linktest\\target\\keep.txt"), "keep\n");
+    RemoveTree(path);
+}
+
+// Wine renames a directory that holds an open file; Windows refuses, and the
+// setup then stops (351) rather than walk the directory in place.
+TEST_F(WorkDirTrustTest, AnUntrustedWorkDirIsRenamedAsideBeforeItIsRemoved) {
+    // Wine reports the owner as this process's user: not Administrators.
+    MakeDirs(W + "\\sub");
+    WriteFileBytes(W + "\\sub\\busy.exe", "busy");
+    MakeDirs(W + ".untrusted1\\old"); // left by an earlier run
+    HANDLE busy = CreateFileA((W + "\\sub\\busy.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+    EXPECT_TRUE(ListDir(W).empty()) << "made afresh at once, though the old tree cannot go yet";
+    std::vector<std::string> aside = MovedAside("KivraSetup0");
+    ASSERT_EQ(aside.size(), 1u) << "the earlier run's leftover is gone";
+    EXPECT_EQ(ReadFileBytes("C:\\tmp\\" + aside[0] + "\\sub\\busy.exe"), "busy");
+    CloseHandle(busy);
+
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+    EXPECT_TRUE(MovedAside("KivraSetup0").empty());
+}
 
 TEST_F(WorkDirTrustTest, ADirectoryAUserMadeFirstIsReplacedWhole) {
     MakeDirs(W + "\\planted");
