@@ -24,7 +24,7 @@ demo-protected: build
 	@scripts/demo.sh --protected
 
 bench: build
-	@scripts/bench.sh
+	@bench/bench.sh
 
 clean:
 	rm -rf build dist

@@ -3,8 +3,7 @@
 #include <stdio.h>
 
 #include "platform/fs.h"
-
-UINT(WINAPI* g_getSystemDirectory)(LPSTR, UINT) = GetSystemDirectoryA;
+#include "platform/system_dir.h"
 
 namespace {
 char commonProgramFiles[MAX_PATH + 1];
@@ -20,8 +19,7 @@ const char* utl_GetCommonProgramFiles() {
     commonProgramFiles[0] = '\0';
 
     char system[MAX_PATH + 1];
-    UINT systemLen = g_getSystemDirectory(system, sizeof system);
-    if (systemLen == 0 || systemLen > MAX_PATH) return nullptr;
+    if (!GetSystemDir(system, sizeof system)) return nullptr;
     snprintf(commonProgramFiles, sizeof commonProgramFiles, "%c:\\Program Files\\Common Files", system[0]);
     return commonProgramFiles;
 }

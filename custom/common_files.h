@@ -11,8 +11,5 @@ const char* utl_GetCommonProgramFiles();
 // when there is no common program files directory or the path does not fit.
 int GetRegInfoDir(char* out, size_t size);
 
-// What utl_GetCommonProgramFiles asks the system, replaced only by tests: Wine
-// cannot move the system directory to another drive.
-extern UINT(WINAPI* g_getSystemDirectory)(LPSTR, UINT);
 // Forgets the cached directory (tests only).
 void ResetCommonProgramFilesCache();

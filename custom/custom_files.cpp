@@ -38,8 +38,12 @@ bool EnsureRegInfoDir(const char* category, const char* prefix, char* regInfo, s
     if (!GetRegInfoDir(regInfo, size)) return false;
     if (DirExists(regInfo)) return true;
     char withSlash[MAX_PATH + 1];
-    snprintf(withSlash, sizeof withSlash, "%s\\", regInfo);
-    if (!MakeDirectoryPath(withSlash)) {
+    int n = snprintf(withSlash, sizeof withSlash, "%s\\", regInfo);
+    // Cut short, the path would lose the backslash that makes its last part a
+    // directory to create.
+    bool fits = n > 0 && (size_t)n < sizeof withSlash;
+    if (!fits) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (!fits || !MakeDirectoryPath(withSlash)) {
         ModuleLogF(category, "%sCreate directory \"reginfo\" failed with ErrNo: %u.", prefix,
                    (unsigned)GetLastError());
         return false;
@@ -58,16 +62,21 @@ void ReadCustomIconName(const char* path, char* out, size_t size) {
     if (reader.GetLogoOptions(path, &logo)) snprintf(out, size, "%s", logo.CusIconName);
 }
 
+int VerifyCustomXmlPair(const char* dir) {
+    int verified = CusXmlVerify(dir, 0, "");
+    if (verified) return verified;
+    // The icon name is read from the document before it is trusted; the
+    // check that follows decides whether anything read from it counts.
+    char xml[MAX_PATH + 1];
+    char icon[MAX_PATH + 1] = {0};
+    if (JoinPath(xml, sizeof xml, dir, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
+    return CusXmlVerify(dir, 1, icon);
+}
+
 int utl_LoadCusXmlFile(const char* category) {
     char regInfo[MAX_PATH + 1];
     if (!EnsureRegInfoDir(category, "utl_LoadCusXmlFile:", regInfo, sizeof regInfo)) return 0;
-    int verified = CusXmlVerify(regInfo, 0, "");
-    if (verified) return verified;
-
-    char xml[MAX_PATH + 1];
-    char icon[MAX_PATH + 1] = {0};
-    if (JoinPath(xml, sizeof xml, regInfo, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
-    return CusXmlVerify(regInfo, 1, icon);
+    return VerifyCustomXmlPair(regInfo);
 }
 
 int utl_LoadCusIniFile(const char* category) {

@@ -6,12 +6,13 @@
 
 #include "custom/common_files.h"
 #include "custom/custom_files.h"
+#include "integrity/backup_path.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_verify.h"
 #include "log/log.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/registry.h"
-#include "platform/sysinfo.h"
 #include "xml/custom_xml_parse.h"
 
 namespace {
@@ -49,15 +50,10 @@ void Log(const char* category, const char* message) {
     entry.Write();
 }
 
-// Where the customisation files are read: the reginfo directory.
-struct Places {
-    char regInfo[MAX_PATH + 1];
-};
-
 // Copies name from the backup directory over the reginfo directory's copy.
-bool Restore(const Places& places, const char* name) {
+bool Restore(const char* regInfo, const char* name) {
     char from[MAX_PATH + 1], to[MAX_PATH + 1];
-    return JoinBackupPath(from, sizeof from, name) && JoinPath(to, sizeof to, places.regInfo, name) &&
+    return JoinBackupPath(from, sizeof from, name) && JoinPath(to, sizeof to, regInfo, name) &&
            CopyFileA(from, to, FALSE);
 }
 
@@ -72,17 +68,17 @@ struct Repair {
     const char* failedAgain;
 };
 
-bool RepairFromBackup(const char* category, const Places& places, const Repair& repair,
-                      bool (*verify)(const Places&)) {
+bool RepairFromBackup(const char* category, const char* regInfo, const Repair& repair,
+                      int (*verify)(const char*)) {
     Entry entry(category);
     entry.Add(repair.failedMessage);
     entry.Add(" ,So copy bak files!");
     bool verified = false;
-    if (!Restore(places, repair.dataFile)) {
+    if (!Restore(regInfo, repair.dataFile)) {
         entry.Add(repair.dataCopyFailed);
-    } else if (!Restore(places, repair.vrfFile)) {
+    } else if (!Restore(regInfo, repair.vrfFile)) {
         entry.Add(repair.vrfCopyFailed);
-    } else if (verify(places)) {
+    } else if (verify(regInfo)) {
         verified = true;
     } else {
         entry.Add(repair.failedAgain);
@@ -91,15 +87,7 @@ bool RepairFromBackup(const char* category, const Places& places, const Repair& 
     return verified;
 }
 
-bool VerifyCustomXml(const Places& places) {
-    if (CusXmlVerify(places.regInfo, 0, "")) return true;
-    char xml[MAX_PATH + 1], icon[MAX_PATH + 1] = {0};
-    if (JoinPath(xml, sizeof xml, places.regInfo, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
-    return CusXmlVerify(places.regInfo, 1, icon) != 0;
-}
-bool VerifyUninstallInfoXml(const Places& places) { return UninstallInfoXmlVerify(places.regInfo) != 0; }
-bool VerifyCustomIni(const Places& places) { return CusIniVerify(places.regInfo, 0) != 0; }
-bool VerifyUninstallInfoIni(const Places& places) { return UninstallInfoVerify(places.regInfo) != 0; }
+int VerifyCustomIni(const char* regInfo) { return CusIniVerify(regInfo, 0); }
 
 const Repair kCustomXmlRepair = {"verifying KivraCustom xml info FAILED with Err ", "KivraCustom.xml",
                                  "CopyFile KivraCustom.xml return false!", "KivraCustomXml.vrf",
@@ -119,16 +107,17 @@ const Repair kUninstallInfoIniRepair = {
     "CopyFile KivraUninstallInfo.vrf return false!", "verifying Uninstall ini info FAILED again!"};
 
 // The first customisation file that can be trusted, or kRegistry.
-Source ChooseSource(const char* category, const Places& places) {
-    if (utl_LoadCusXmlFile(category) || RepairFromBackup(category, places, kCustomXmlRepair, VerifyCustomXml))
+Source ChooseSource(const char* category, const char* regInfo) {
+    if (utl_LoadCusXmlFile(category) ||
+        RepairFromBackup(category, regInfo, kCustomXmlRepair, VerifyCustomXmlPair))
         return kCustomXml;
-    if (VerifyUninstallInfoXml(places) ||
-        RepairFromBackup(category, places, kUninstallInfoXmlRepair, VerifyUninstallInfoXml))
+    if (UninstallInfoXmlVerify(regInfo) ||
+        RepairFromBackup(category, regInfo, kUninstallInfoXmlRepair, UninstallInfoXmlVerify))
         return kUninstallInfoXml;
-    if (utl_LoadCusIniFile(category) || RepairFromBackup(category, places, kCustomIniRepair, VerifyCustomIni))
+    if (utl_LoadCusIniFile(category) || RepairFromBackup(category, regInfo, kCustomIniRepair, VerifyCustomIni))
         return kCustomIni;
-    if (VerifyUninstallInfoIni(places) ||
-        RepairFromBackup(category, places, kUninstallInfoIniRepair, VerifyUninstallInfoIni))
+    if (UninstallInfoVerify(regInfo) ||
+        RepairFromBackup(category, regInfo, kUninstallInfoIniRepair, UninstallInfoVerify))
         return kUninstallInfoIni;
     return kRegistry;
 }
@@ -139,12 +128,12 @@ void StorePassword(char* password, const char* text) {
     password[kPasswordChars] = '\0';
 }
 
-DWORD ReadCustomXml(const char* category, const Places& places, char* password) {
+DWORD ReadCustomXml(const char* category, const char* regInfo, char* password) {
     char path[MAX_PATH + 1];
     CustomFunctions functions;
     CustomFunctionsDefaults(&functions);
     CCustomXmlParse reader;
-    if (JoinPath(path, sizeof path, places.regInfo, "KivraCustom.xml")) reader.GetFunctions(path, &functions);
+    if (JoinPath(path, sizeof path, regInfo, "KivraCustom.xml")) reader.GetFunctions(path, &functions);
     if (functions.uninstall == 1 && functions.uninstallPassword[0]) {
         // The reader hands the password over deciphered; the dialog compares
         // enciphered forms, so it is enciphered again here.
@@ -159,12 +148,12 @@ DWORD ReadCustomXml(const char* category, const Places& places, char* password) 
     return functions.uninstall;
 }
 
-DWORD ReadUninstallInfoXml(const char* category, const Places& places, char* password) {
+DWORD ReadUninstallInfoXml(const char* category, const char* regInfo, char* password) {
     char path[MAX_PATH + 1];
     CustomUninstallInfo info;
     CustomUninstallInfoDefaults(&info);
     CCustomXmlParse reader;
-    if (JoinPath(path, sizeof path, places.regInfo, "KivraUninstallInfo.xml"))
+    if (JoinPath(path, sizeof path, regInfo, "KivraUninstallInfo.xml"))
         reader.GetUninstallInfo(path, &info);
     if (info.uninstall == 1 && info.uninstallPass[0]) {
         StorePassword(password, info.uninstallPass);
@@ -173,12 +162,13 @@ DWORD ReadUninstallInfoXml(const char* category, const Places& places, char* pas
     return info.uninstall;
 }
 
-DWORD ReadIni(const char* category, const Places& places, const char* name, const char* succeeded,
+DWORD ReadIni(const char* category, const char* regInfo, const char* name, const char* succeeded,
               char* password) {
     char path[MAX_PATH + 1];
-    if (!JoinPath(path, sizeof path, places.regInfo, name)) return 0;
+    if (!JoinPath(path, sizeof path, regInfo, name)) return 0;
     DWORD flag = (DWORD)GetPrivateProfileIntA("Functions", "Uninstall", 0, path);
-    if (GetPrivateProfileStringA("Functions", "Install", "", password, kPasswordChars, path) > 0)
+    // At most 127 characters: the password buffer holds 128 and a terminator.
+    if (IniReadString(path, "Functions", "Install", password, kPasswordChars + 1) > 0)
         Log(category, succeeded);
     return flag;
 }
@@ -228,23 +218,23 @@ int IsUninstallPrompt(const char* category, char* password) {
         Log(category, "parameter err.");
         return 0;
     }
-    Places places;
+    char regInfo[MAX_PATH + 1];
     Source source = kRegistry;
-    if (!GetRegInfoDir(places.regInfo, sizeof places.regInfo)) {
+    if (!GetRegInfoDir(regInfo, sizeof regInfo)) {
         Log(category, " utl_GetCommonProgramFiles failed!");
     } else {
-        source = ChooseSource(category, places);
+        source = ChooseSource(category, regInfo);
     }
 
     DWORD flag = 0;
     switch (source) {
-    case kCustomXml: flag = ReadCustomXml(category, places, password); break;
-    case kUninstallInfoXml: flag = ReadUninstallInfoXml(category, places, password); break;
+    case kCustomXml: flag = ReadCustomXml(category, regInfo, password); break;
+    case kUninstallInfoXml: flag = ReadUninstallInfoXml(category, regInfo, password); break;
     case kCustomIni:
-        flag = ReadIni(category, places, "KivraCustom.ini", "Get UninstallPwd from KivraCustom.ini succ.", password);
+        flag = ReadIni(category, regInfo, "KivraCustom.ini", "Get UninstallPwd from KivraCustom.ini succ.", password);
         break;
     case kUninstallInfoIni:
-        flag = ReadIni(category, places, "KivraUninstallInfo.ini",
+        flag = ReadIni(category, regInfo, "KivraUninstallInfo.ini",
                        "Get UninstallPwd from KivraUninstallInfo.ini succ.", password);
         break;
     case kRegistry: flag = ReadRegistry(category, password); break;

@@ -3,12 +3,12 @@
 #include <string.h>
 #include <windows.h>
 
+#include "integrity/backup_path.h"
 #include "integrity/vrf_file.h"
 #include "pack/file_io.h"
 #include "pack/pack_format.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
-#include "platform/sysinfo.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ int IsPlainFileName(const char* name) {
 // (at most 40588 bytes) with the given block.
 int VerifyPair(const char* dir, const char* guardedName, const char* vrfName,
                const unsigned char* block) {
-    char vrfPath[MAX_PATH];
-    char guardedPath[MAX_PATH];
+    char vrfPath[MAX_PATH + 1];
+    char guardedPath[MAX_PATH + 1];
     if (!JoinPath(vrfPath, sizeof vrfPath, dir, vrfName) ||
         !JoinPath(guardedPath, sizeof guardedPath, dir, guardedName)) {
         return 0;
@@ -73,13 +73,13 @@ int CusIniVerify(const char* dir, int iconBound) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
     if (iconBound && dir) {
-        char iniPath[MAX_PATH];
+        char iniPath[MAX_PATH + 1];
         if (JoinPath(iniPath, sizeof iniPath, dir, "KivraCustom.ini") &&
             GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, iniPath) != 0) {
-            char iconName[MAX_PATH] = {0};
+            char iconName[MAX_PATH + 1] = {0};
             GetPrivateProfileStringA("LogoOptions", "CusIconName", "", iconName,
                                      sizeof iconName, iniPath);
-            char iconPath[MAX_PATH];
+            char iconPath[MAX_PATH + 1];
             if (IsPlainFileName(iconName) && JoinPath(iconPath, sizeof iconPath, dir, iconName)) {
                 TakeIconBlock(iconPath, block);
             }
@@ -91,13 +91,13 @@ int CusIniVerify(const char* dir, int iconBound) {
 int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    char iconPath[MAX_PATH];
+    char iconPath[MAX_PATH + 1];
     if (iconBound && dir && IsPlainFileName(iconFileName) &&
         JoinPath(iconPath, sizeof iconPath, dir, iconFileName)) {
         if (!FileExists(iconPath)) {
             // The client keeps a copy of the customer's icon in the system
             // directory; the reginfo copy may have been lost.
-            char source[MAX_PATH];
+            char source[MAX_PATH + 1];
             if (JoinBackupPath(source, sizeof source, iconFileName)) CopyFileA(source, iconPath, TRUE);
         }
         TakeIconBlock(iconPath, block);

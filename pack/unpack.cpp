@@ -27,13 +27,15 @@ int Fail(DWORD* err, DWORD code) {
     return 0;
 }
 
-// Reads exactly 4 clear bytes. Returns the bytes read, or -1 when the read call
-// itself failed.
+// Reads 4 clear bytes into the little-endian field *value, as one read into
+// the field would: after a short read it holds the bytes that came over its
+// old value. Returns the bytes read, or -1 when the read call itself failed.
 int ReadClear32(HANDLE file, uint32_t* value) {
     unsigned char bytes[4];
+    pack::WriteLe32(bytes, *value);
     DWORD got = 0;
     if (!g_unpackReadFile(file, bytes, sizeof bytes, &got, nullptr)) return -1;
-    *value = got == sizeof bytes ? pack::ReadLe32(bytes) : 0;
+    *value = pack::ReadLe32(bytes);
     return (int)got;
 }
 
@@ -133,7 +135,9 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
         if (!ReadAndUnmix(carrier.Get(), buffer, nameLen)) return Fail(err, 164);
         buffer[nameLen] = '\0';
 
-        if (!pack::IsSafeRecordName(buffer, nameLen, 1)) {
+        // An empty name goes on to the open, which names the destination
+        // directory itself and fails (165 below); it cannot leave it.
+        if (nameLen != 0 && !pack::IsSafeRecordName(buffer, nameLen, 1)) {
             char shown[pack::kMaxNameLen + 1];
             Printable(buffer, shown, sizeof shown);
             ModuleLogF(kCategory, "utl_FileUnpack: file name not allowed: %s", shown);
@@ -151,7 +155,8 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
             ModuleLog(kCategory, "utl_FileUnpack: The file is end.", 0);
             return 1;
         }
-        if (!output.Valid()) return Fail(err, 165);
+        // Should the directory itself ever open, nothing is written to it.
+        if (!output.Valid() || nameLen == 0) return Fail(err, 165);
 
         for (uint32_t done = 0; done < dataLen;) {
             DWORD chunk = dataLen - done < pack::kChunkLen ? dataLen - done : pack::kChunkLen;

@@ -11,7 +11,6 @@ public:
     CmdOutput& operator=(const CmdOutput&) = delete;
 
     const char* Text() const { return data_ ? data_ : ""; }
-    size_t Length() const { return length_; }
     // Appends n bytes; false (text unchanged) when memory runs out.
     bool Append(const char* bytes, size_t n);
     void Swap(CmdOutput& other);

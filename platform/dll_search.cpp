@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/fs.h"
+#include "platform/system_dir.h"
 
 void RestrictDllSearchPath() {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
@@ -17,8 +18,7 @@ void RestrictDllSearchPath() {
 }
 
 void* LoadSystemLibrary(const char* name) {
-    char system[MAX_PATH], path[MAX_PATH];
-    UINT len = GetSystemDirectoryA(system, sizeof system);
-    if (len == 0 || len >= sizeof system || !JoinPath(path, sizeof path, system, name)) return nullptr;
+    char system[MAX_PATH + 1], path[MAX_PATH + 1];
+    if (!GetSystemDir(system, sizeof system) || !JoinPath(path, sizeof path, system, name)) return nullptr;
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

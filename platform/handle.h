@@ -48,12 +48,17 @@ private:
 class ScopedRegKey {
 public:
     ScopedRegKey() : key_(nullptr) {}
-    ~ScopedRegKey() { if (key_) RegCloseKey(key_); }
+    ~ScopedRegKey() { Reset(); }
     ScopedRegKey(const ScopedRegKey&) = delete;
     ScopedRegKey& operator=(const ScopedRegKey&) = delete;
 
     HKEY Get() const { return key_; }
-    HKEY* Receive() { return &key_; }
+    void Reset() {
+        if (key_) RegCloseKey(key_);
+        key_ = nullptr;
+    }
+    // Closes a key already held before handing out the slot for a new one.
+    HKEY* Receive() { Reset(); return &key_; }
 
 private:
     HKEY key_;

@@ -6,6 +6,7 @@
 
 #include "log/log.h"
 #include "platform/handle.h"
+#include "platform/system_dir.h"
 
 int GetSysDriveLetter(const char* category, char* buffer, unsigned size) {
     if (!buffer || size < MAX_PATH) {
@@ -13,8 +14,7 @@ int GetSysDriveLetter(const char* category, char* buffer, unsigned size) {
         return 0;
     }
     char system[MAX_PATH + 1];
-    UINT len = GetSystemDirectoryA(system, sizeof system);
-    if (len < 1 || len > MAX_PATH) return 0;
+    if (!GetSystemDir(system, sizeof system)) return 0;
     buffer[0] = system[0];
     buffer[1] = '\0';
     return 1;
@@ -76,18 +76,4 @@ int IsCurUserAdmin() {
     }
     free(groups);
     return isAdmin;
-}
-
-int JoinBackupPath(char* out, size_t size, const char* name) {
-    if (!out || size == 0) return 0;
-    out[0] = '\0';
-    char root[MAX_PATH];
-    DWORD len = GetEnvironmentVariableA("SystemRoot", root, sizeof root);
-    if (len == 0 || len >= sizeof root) return 0;
-    int n = snprintf(out, size, "%s\\system32\\%s", root, name ? name : "");
-    if (n < 0 || (size_t)n >= size) {
-        out[0] = '\0';
-        return 0;
-    }
-    return 1;
 }

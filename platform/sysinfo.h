@@ -15,8 +15,3 @@ long long GetDiskFreeBytes(const char* root);
 // whatever its attributes (a filtered token's deny-only entry counts); else 0.
 // Failures are logged through PlainLog under "IsCurUserAdmin".
 int IsCurUserAdmin();
-
-// Writes "<SystemRoot>\system32\<name>" into out: where the client keeps the
-// backups of its customisation files and the customer's icon. Returns 1, or 0
-// (out emptied) when SystemRoot is unset or the path does not fit.
-int JoinBackupPath(char* out, size_t size, const char* name);

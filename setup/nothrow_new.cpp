@@ -1,7 +1,7 @@
 // Setup.exe is built without exceptions. The C++ runtime's throwing operator new
 // would pull in its whole exception machinery (about 200 KB), so allocation
 // failure returns null here instead, and callers check for it (TinyXML's string
-// class does not; documents are kept small for that, see xml/based_xml_parser.h).
+// class does not; the documents it reads are small, see xml/based_xml_parser.h).
 // The compiler is told so with -fcheck-new: otherwise it takes an operator new
 // of the throwing signature never to return null, drops the callers' checks and
 // runs constructors on the null result.

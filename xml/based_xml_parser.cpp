@@ -7,7 +7,6 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "xml/utf8_to_ansi.h"
-#include "xml/xml_nesting.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ void CBasedTXmlParser::ResetDocument() {
 
 int CBasedTXmlParser::ParseDocument(const char* text) {
     ResetDocument();
-    if (!text || !XmlNestingWithin(text, kMaxXmlNesting)) return 0;
+    if (!text) return 0;
     doc_.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
     if (doc_.Error()) {
         ResetDocument();
@@ -100,12 +99,19 @@ const char* CBasedTXmlParser::FindText(const char* name) const {
     return text ? text->Value() : nullptr;
 }
 
+const char* CBasedTXmlParser::FindCutText(const char* name, unsigned short maxLen,
+                                          size_t* length) const {
+    const char* text = FindText(name);
+    *length = text ? strlen(text) : 0;
+    if (maxLen != 0 && *length > maxLen) *length = maxLen;
+    return text;
+}
+
 unsigned CBasedTXmlParser::GetNV1(const char* name, char* out, unsigned outSize,
                                   unsigned short maxLen) {
     if (!out || outSize == 0) return 0;
-    const char* text = FindText(name);
-    size_t length = text ? strlen(text) : 0;
-    if (maxLen != 0 && length > maxLen) length = maxLen;
+    size_t length = 0;
+    const char* text = FindCutText(name, maxLen, &length);
     if (length > outSize - 1) length = outSize - 1;
     if (length) memcpy(out, text, length);
     out[length] = 0;
@@ -127,8 +133,7 @@ void CBasedTXmlParser::GetNVUInt(const char* name, uint32_t* out) {
 unsigned CBasedTXmlParser::GetNVStr(const char* name, char* out, unsigned outSize,
                                     unsigned short maxLen) {
     if (!out || outSize == 0) return 0;
-    const char* text = FindText(name);
-    size_t length = text ? strlen(text) : 0;
-    if (maxLen != 0 && length > maxLen) length = maxLen;
+    size_t length = 0;
+    const char* text = FindCutText(name, maxLen, &length);
     return Utf8ToAnsi(text, (unsigned)length, out, outSize);
 }

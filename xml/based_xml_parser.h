@@ -13,10 +13,15 @@
 #endif
 #include <tinyxml.h>
 
-// Largest document file that is loaded. The customisation documents are a few
-// kilobytes; TinyXML keeps several times the file's size in memory and does
-// not check all of its own allocations.
-const unsigned long kMaxXmlFileSize = 8ul * 1024 * 1024;
+#include "integrity/vrf_file.h"
+
+// Largest document file that is loaded: the largest file that can pass its
+// verification. Every document the setup reads is verified just before or
+// after the read, so a larger one could never be trusted anyway. The bound
+// also bounds TinyXML's recursion (a few stack frames per nested element, in
+// parsing and in freeing the document): Setup.exe's stack reserve is measured
+// against the deepest document of this size.
+const unsigned long kMaxXmlFileSize = kVrfMaxGuardedSize;
 
 class CBasedTXmlParser {
 public:
@@ -53,12 +58,13 @@ protected:
 
     // Loads the document from the file at path, with TinyXML's automatic
     // encoding detection. 1 when the file was read and parsed; 0 otherwise (no
-    // such file, empty, larger than kMaxXmlFileSize, nested deeper than
-    // kMaxXmlNesting, malformed), and then the document is empty and both
+    // such file, empty, larger than kMaxXmlFileSize, malformed), and then the
+    // document is empty and both
     // pointers are none. The cursor is none after a successful load too.
     int LoadDocument(const char* path);
 
-    // Parses text as the document; same results as LoadDocument.
+    // Parses text as the document; same results as LoadDocument. The text is
+    // the program's own (a class's empty document) or a loaded file's.
     int ParseDocument(const char* text);
 
     // Moves the cursor to the element reached from the document through the
@@ -68,6 +74,8 @@ protected:
 
     // The text that the getters read (null when there is none).
     const char* FindText(const char* name) const;
+    // That text with its length in bytes, cut to maxLen when maxLen is not 0.
+    const char* FindCutText(const char* name, unsigned short maxLen, size_t* length) const;
 
     TiXmlDocument doc_;
     TiXmlElement* root_;    // the document's first top-level element, or null

@@ -1,6 +1,7 @@
 #include "custom/common_files.h"
 #include "custom/custom_files.h"
 #include "custom_fixture.h"
+#include "platform/system_dir.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -13,6 +14,8 @@ UINT WINAPI SystemOnDriveD(LPSTR buffer, UINT size) {
     memcpy(buffer, path, sizeof path);
     return sizeof path - 1;
 }
+
+UINT WINAPI SystemTooLong(LPSTR, UINT size) { return size + 1; }
 
 class CustomFilesTest : public CustomTest {};
 
@@ -31,6 +34,24 @@ TEST_F(CustomFilesTest, CommonProgramFilesComesFromTheEnvironmentOrTheSystemDriv
     SetEnvironmentVariableA("CommonProgramFiles", ("C:\\" + std::string(300, 'x')).c_str());
     EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files")
         << "a value too long for the buffer is not used";
+
+    // A system directory too long for its buffer gives no directory at all.
+    ResetCommonProgramFilesCache();
+    SetEnvironmentVariableA("CommonProgramFiles", nullptr);
+    g_getSystemDirectory = SystemTooLong;
+    EXPECT_EQ(utl_GetCommonProgramFiles(), nullptr);
+}
+
+TEST_F(CustomFilesTest, ARegInfoPathWithNoRoomForItsBackslashIsNotCreated) {
+    // 260 characters: the path itself fits, the trailing backslash that
+    // MakeSureDirectoryPathExists needs does not.
+    std::string common = "C:\\" + std::string(231, 'x');
+    SetEnvironmentVariableA("CommonProgramFiles", common.c_str());
+    ResetCommonProgramFilesCache();
+    ASSERT_EQ(260u, (common + "\\Kivra\\Nexa Client\\reginfo").size());
+    EXPECT_EQ(utl_LoadCusXmlFile("setup"), 0);
+    EXPECT_EQ(Log(), (std::vector<std::string>{
+                         "utl_LoadCusXmlFile:Create directory \"reginfo\" failed with ErrNo: 206."}));
 }
 
 TEST_F(CustomFilesTest, LoadingMakesTheRegInfoDirectoryAndChecksThePair) {

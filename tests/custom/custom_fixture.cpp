@@ -5,6 +5,7 @@
 #include "custom/common_files.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_file.h"
+#include "platform/system_dir.h"
 #include "support/winsupport.h"
 
 const std::string kRegInfo = "C:\\Program Files\\Common Files\\Kivra\\Nexa Client\\reginfo";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/file_io.h"
 #include "pack/pack_format.h"
 #include "pack/unpack.h"
 #include "support/pack_bytes.h"
@@ -178,10 +179,11 @@ TEST_F(UnpackTest, RegionEdges) {
 }
 
 TEST_F(UnpackTest, RecordFailures) {
-    // The name length cannot be read in full.
+    // The name length cannot be read in full; the log shows what the field
+    // holds after the short read.
     Carrier(Marker() + std::string("\x01\x00", 2));
     ExpectFailure(161);
-    EXPECT_TRUE(HasLine("utl_FileUnpack: dwBufDataLen = 2 dwCurFileNameLen = 0 sizeof(DWORD) = 4"));
+    EXPECT_TRUE(HasLine("utl_FileUnpack: dwBufDataLen = 2 dwCurFileNameLen = 1 sizeof(DWORD) = 4"));
 
     // 64 bytes pass, 65 do not.
     Carrier(Marker() + Record(std::string(64, 'n'), "x") + EndRecord());
@@ -308,7 +310,7 @@ TEST_F(UnpackTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     const char* names[] = {"..\\escaped.dll", "..\\..\\windows\\system32\\escaped.dll",
                            "sub\\..\\..\\escaped.dll", "../escaped.dll", "C:\\escaped.dll",
                            "C:escaped.dll", "\\escaped.dll", "\\\\?\\C:\\escaped.dll",
-                           "kept.txt:stream", "..", "NUL", "con.txt", ""};
+                           "kept.txt:stream", "..", "NUL", "con.txt"};
     WriteFileBytes(Out("kept.txt"), "main stream");
     for (const char* name : names) {
         ClearLogs();
@@ -320,6 +322,17 @@ TEST_F(UnpackTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
         EXPECT_FALSE(HasLine("utl_FileUnpack: szDstAbsFile = " + Out(name))) << name;
         EXPECT_EQ("1", ReadFileBytes(Out("first.txt"))) << name;
     }
+    // An empty name opens the destination directory itself, which fails.
+    ClearLogs();
+    Carrier(Marker() + Record("first.txt", "1") + Record("", "PAYLOAD") + EndRecord());
+    ExpectFailure(165);
+    EXPECT_TRUE(HasLine("utl_FileUnpack: szDstAbsFile = " + Out("")));
+    EXPECT_FALSE(HasLine("utl_FileUnpack: file name not allowed: "));
+    HANDLE dir = utl_NewOrOpenFileForWrite(Out("").c_str());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, dir) << "the open itself fails";
+    if (dir != INVALID_HANDLE_VALUE) CloseHandle(dir);
+    EXPECT_EQ((std::vector<std::string>{"first.txt", "kept.txt", "sub"}), ListDir(kDst));
+
     // Control characters are not copied into the log.
     Carrier(Marker() + Record("a\r\nforged", "x") + EndRecord());
     ExpectFailure(161);

@@ -2,10 +2,12 @@
 // must never crash, and reads as "not loaded" or as empty values.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
+#include <algorithm>
 #include <string>
 
 #include "xml/custom_xml_parse.h"
-#include "xml/xml_nesting.h"
 #include "xml_test_files.h"
 
 namespace {
@@ -83,56 +85,74 @@ std::string Nest(unsigned depth, const std::string& open, const std::string& clo
     return s;
 }
 
-TEST_F(HostileXmlTest, DeepNestingIsRefusedBeforeItCanExhaustTheStack) {
-    const unsigned deep = 200000;
-    EXPECT_EQ(0, ReadFunctions(Nest(deep, "<a>", "</a>")));
-    EXPECT_EQ(0, ReadFunctions("\xEF\xBB\xBF" + Nest(deep, "<a>", "</a>")));
-    EXPECT_EQ(0, ReadFunctions(SettingsDoc("<functions>" + Nest(deep, "<a x='1'>", "</a>") +
-                                           "</functions>")));
-    // Unclosed: a truncated deep document.
-    EXPECT_EQ(0, ReadFunctions(Nest(deep, "<a>", "")));
-    // Within the bound a nested document still loads.
-    EXPECT_EQ(1, ReadFunctions(SettingsDoc("<functions><uninstall>1</uninstall>" +
-                                           Nest(kMaxXmlNesting - 4, "<a>", "</a>") +
-                                           "</functions>")));
-    EXPECT_EQ(1u, functions_.uninstall);
-}
-
-TEST(XmlNesting, MarkupThatHidesNestingStillCounts) {
-    // Each case nests deeper than the bound in TinyXML's eyes, behind text
-    // that looks like closing tags in another reading of the markup.
-    const unsigned deep = kMaxXmlNesting + 1;
-    const std::string cases[] = {
-        Nest(deep, "<a b=\"</a>\">", "</a>"),              // end tag inside an attribute
-        Nest(deep, "<a><!-- </a> -->", "</a>"),            // inside a comment
-        Nest(deep, "<a><![CDATA[</a>]]>", "</a>"),         // inside CDATA
-        Nest(deep, "<a>&#x</a>x1;", "</a>"),               // inside a character reference
-        Nest(deep, "<a>&#</a>#1;", "</a>"),
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + Nest(deep, "<a>\xE4</a>", "</a>"),
-        "\xEF\xBB\xBF" + Nest(deep, "<a>\xF0</a>", "</a>"),  // swallowed by a UTF-8 lead byte
-        "<?xml version='>' ?>" + Nest(deep, "<a>", "</a>"),
-        Nest(deep, "<a><?xml v='</a>'?>", "</a>"),
+// The deepest documents that fit the size bound, in every shape of nesting:
+// each is read, and freed, on the stack that Setup.exe reserves, by a process
+// linked like Setup.exe; none may come near the reserve's end.
+TEST_F(HostileXmlTest, DeepestDocumentsAtTheBoundFitSetupsStack) {
+    // Levels of the pattern open..close that fit with head and tail.
+    auto deepest = [](const std::string& head, const std::string& open, const std::string& close,
+                      const std::string& middle = "", const std::string& tail = "") {
+        size_t levels = (kMaxXmlFileSize - head.size() - middle.size() - tail.size()) /
+                        (open.size() + close.size());
+        return head + Nest((unsigned)levels, open, close, middle) + tail;
     };
-    for (const std::string& text : cases) {
-        EXPECT_EQ(0, XmlNestingWithin(text.c_str(), kMaxXmlNesting)) << text.substr(0, 40);
+    const std::string icon = "<logoOptions><CusIconName>deep.ico</CusIconName></logoOptions>";
+    const std::string shapes[] = {
+        deepest("", "<a>", ""),                                  // never closed
+        deepest("\xEF\xBB\xBF<?xml version='1.0'?>", "<a>", ""),  // declared, never closed
+        deepest("", "<a>", "</a>"),
+        deepest("", "<a><a/>", "</a>"),
+        deepest("", "<a b='1' c=\"2\">", "</a>"),
+        deepest("", "<a><!-- c -->", "</a>"),
+        deepest("", "<a>x", "</a>"),
+        deepest("", "<a><![CDATA[x]]>", "</a>"),
+        // A settings document that still gives its value.
+        deepest("<msg><content>" + icon, "<a>", "</a>", "", "</content></msg>"),
+    };
+    const std::string out = std::string(kDir) + "\\stack.txt";
+    unsigned long worst = 0, reserve = 0;
+    for (const std::string& doc : shapes) {
+        ASSERT_LE(doc.size(), kMaxXmlFileSize);
+        std::string path = Write("deep.xml", doc);
+        DeleteFileA(out.c_str());
+        ChildRun run = RunChild("\"" + BuildPath("tests/xml/xml_stack_probe.exe") + "\" \"" + path +
+                                "\" \"" + out + "\"");
+        // Wine may end an overflowing process with 0 too; only a read that
+        // came back writes the figures.
+        EXPECT_EQ(0, run.exitCode) << doc.substr(0, 40);
+        unsigned long used = 0;
+        ASSERT_EQ(2, sscanf(ReadFileBytes(out).c_str(), "%lu %lu", &used, &reserve));
+        printf("[ stack    ] %-24s %6u bytes: %7lu bytes of stack\n",
+               doc.substr(0, 24).c_str(), (unsigned)doc.size(), used);
+        worst = std::max(worst, used);
     }
-    // Flat documents of any length are within the bound.
-    EXPECT_EQ(1, XmlNestingWithin(("<r>" + Nest(100000, "<a/><b></b><!--<c>-->", "") + "</r>").c_str(),
-                                  kMaxXmlNesting));
-    EXPECT_EQ(1, XmlNestingWithin(("<r>" + Nest(1000, "<a>\xE4</a>", "") + "</r>").c_str(), 2));
+    // The probe ran on Setup.exe's reserve, and the worst shape used at most a
+    // third of it.
+    EXPECT_LE(reserve, (unsigned long)KIVRA_SETUP_STACK);
+    EXPECT_GT(reserve, (unsigned long)KIVRA_SETUP_STACK - 65536);
+    EXPECT_LE(worst * 3, (unsigned long)KIVRA_SETUP_STACK);
+    // The deep settings document is read whole.
+    CustomLogoOptions logo;
+    CustomLogoOptionsDefaults(&logo);
+    CCustomXmlParse reader;
+    ASSERT_EQ(1, reader.GetLogoOptions(Write("deep.xml", shapes[8]).c_str(), &logo));
+    EXPECT_STREQ("deep.ico", logo.CusIconName);
 }
 
 TEST_F(HostileXmlTest, HugeTextAndHugeFile) {
-    const std::string huge(4 * 1024 * 1024, 'h');
-    ASSERT_EQ(1, ReadFunctions(SettingsDoc("<functions><userFromExtendPro>" + huge +
-                                           "</userFromExtendPro><uninstall>1</uninstall>"
-                                           "</functions>")));
-    EXPECT_EQ(huge.substr(0, 32), functions_.userFromExtendPro);
+    // A text filling a document at the bound is read; one byte more and the
+    // document is not loaded at all.
+    std::string doc = SettingsDoc("<functions><userFromExtendPro></userFromExtendPro>"
+                                  "<uninstall>1</uninstall></functions>");
+    const size_t at = doc.find("</userFromExtendPro>");
+    doc.insert(at, std::string(kMaxXmlFileSize - doc.size(), 'h'));
+    ASSERT_EQ(kMaxXmlFileSize, doc.size());
+    ASSERT_EQ(1, ReadFunctions(doc));
+    EXPECT_EQ(std::string(32, 'h'), functions_.userFromExtendPro);
     EXPECT_EQ(1u, functions_.uninstall);
-    // Past the size bound the document is not loaded at all.
-    std::string tooBig = SettingsDoc("<functions><uninstall>1</uninstall></functions>");
-    tooBig += std::string(kMaxXmlFileSize, ' ');
-    EXPECT_EQ(0, ReadFunctions(tooBig));
+    doc.insert(at, "h");
+    EXPECT_EQ(0, ReadFunctions(doc));
+    EXPECT_EQ(0u, functions_.uninstall);
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The benchmarks (make bench, after scripts/build.sh), each in a Wine session of
 # its own in build/bench-wine:
-#   1. scripts/bench-unpack.sh   utl_FileUnpack against CopyFileA (20 and 200 MB)
+#   1. bench/bench-unpack.sh   utl_FileUnpack against a bare 4 KiB read/write loop
+#                              and CopyFileA (20 and 200 MB)
 #   2. bench_sequence.exe        Setup.exe from its start to the installer's start,
 #                                for a carrier with a ~20 MB payload, less the fixed
 #                                sleeps and waits, with the unpack's and the
 #                                archiver's shares (RUNS runs, median)
-#   scripts/bench.sh [RUNS]      (default 5)
+#   bench/bench.sh [RUNS]      (default 5)
 # The sequence benchmark's payload is <tree>/bench-payload: the demo payload
 # plus filler, made here once with p7zip: Qt.7z holds the demo's Qt folder and
 # about 18 MB of binaries and translations (15 MB packed, -mx1), and two loose
@@ -14,17 +15,12 @@
 set -u
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-tree=${KIVRA_BENCH_TREE:-build/win}
-[ -n "${KIVRA_BENCH_TREE:-}" ] || [ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
-exe=$tree/tests/setup/bench_sequence.exe
-if [ ! -f "$exe" ]; then
-  echo "bench: $exe is missing; build first (make build)" >&2
-  exit 1
-fi
+. bench/common.sh
+bench_exe bench_sequence
 
 status=0
 echo "== unpack throughput"
-scripts/bench-unpack.sh || status=1
+bench/bench-unpack.sh || status=1
 
 # Deterministic filler: AES-CTR keystream of a fixed key, so runs are comparable.
 filler() { # seed bytes
@@ -50,9 +46,6 @@ if [ ! -f "$stamp" ] || [ "$tree/demo-payload.stamp" -nt "$stamp" ] || [ "$0" -n
 fi
 
 echo "== setup sequence"
-root=build/bench-wine
 export KIVRA_STANDIN_MS=200
-scripts/wine-session.sh start "$root" >/dev/null || exit 1
-trap 'scripts/wine-session.sh stop "$root"' EXIT
-KIVRA_WINE_ROOT=$(cd "$root" && pwd) scripts/wine-run.sh "$exe" "$runs" || status=1
+bench_run "$runs" || status=1
 exit $status

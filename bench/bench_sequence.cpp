@@ -1,5 +1,5 @@
 // How long Setup.exe takes from its start to the start of the installer, run
-// under Wine by scripts/bench.sh. The carrier is Setup.exe with the payload of
+// under Wine by bench/bench.sh. The carrier is Setup.exe with the payload of
 // <build tree>/bench-payload (the demo payload plus about 20 MB of filler, most
 // of it inside Qt.7z), made by the script.
 //
@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
     const std::string payloadDir = BuildPath("bench-payload");
     Payload payload = ReadFolder(payloadDir);
     if (payload.size() < 10) {
-        std::fprintf(stderr, "bench: %s holds no payload; run scripts/bench.sh\n", payloadDir.c_str());
+        std::fprintf(stderr, "bench: %s holds no payload; run bench/bench.sh\n", payloadDir.c_str());
         return 1;
     }
     std::string exe = ReadFileBytes(SetupExe());
