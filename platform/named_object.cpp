@@ -45,8 +45,7 @@ ObjectKind KindOfOpenObject(HANDLE object, const char* expected) {
     return info.nNumberOfLinks == 1 ? kObjectFile : kObjectElsewhere;
 }
 
-HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind,
-                       const char* expected) {
+HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind) {
     HANDLE object = CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (object == INVALID_HANDLE_VALUE) {
@@ -55,7 +54,7 @@ HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* 
                                                                                : kObjectUnavailable;
         return object;
     }
-    *kind = KindOfOpenObject(object, expected ? expected : path);
+    *kind = KindOfOpenObject(object, path);
     return object;
 }
 

@@ -21,12 +21,9 @@ enum ObjectKind {
 };
 
 // Opens path itself (FILE_FLAG_OPEN_REPARSE_POINT, so that Windows gives the
-// link rather than what it points to) and tells what it is, measured against
-// expected (the path the object must really have; path itself when null).
-// Returns the handle, or INVALID_HANDLE_VALUE with kObjectMissing or
-// kObjectUnavailable.
-HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind,
-                       const char* expected = nullptr);
+// link rather than what it points to) and tells what it is. Returns the
+// handle, or INVALID_HANDLE_VALUE with kObjectMissing or kObjectUnavailable.
+HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind);
 
 // What an open object is, measured against the path it must really have.
 ObjectKind KindOfOpenObject(HANDLE object, const char* expected);

@@ -42,15 +42,14 @@ bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && FinalPathOf(held->tmpTarget.Get(), real, size);
 }
 
-// Opens the work directory at path (really at real) and keeps, or replaces,
-// what is there; dir receives the held handle. False when no trustworthy
-// directory can be had.
-bool HoldWorkDir(const char* path, const char* real, int emptyIt, ScopedHandle* dir) {
+// Opens the work directory at path and keeps, or replaces, what is there; dir
+// receives the held handle. False when no trustworthy directory can be had.
+bool HoldWorkDir(const char* path, int emptyIt, ScopedHandle* dir) {
     // No delete access: held with it, the directory could not be listed (Wine
     // lists without delete sharing).
     const DWORD access = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
     ObjectKind kind;
-    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind, real));
+    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind));
     if (kind == kObjectElsewhere) {
         // Windows opens a link as itself, so this is a platform (Wine) that
         // follows it even when asked not to: it could neither be renamed nor
@@ -63,10 +62,10 @@ bool HoldWorkDir(const char* path, const char* real, int emptyIt, ScopedHandle* 
         if (MayKeepWorkDir(dir->Get(), kind) && MakeWorkDirTrustworthy(dir->Get(), path, emptyIt))
             return true;
         dir->Reset();
-        if (!MoveAside(path, real)) return false;
+        if (!MoveAside(path)) return false;
     }
     if (!CreateProtectedDirectory(path)) return false;
-    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind, real));
+    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind));
     return IsWorkDirJustMade(dir->Get(), kind);
 }
 
@@ -79,17 +78,17 @@ int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int e
     char tmp[8];
     snprintf(tmp, sizeof tmp, "%c:\\tmp", system[0]);
 
-    char name[MAX_PATH], path[MAX_PATH], realTmp[MAX_PATH], real[MAX_PATH];
-    int n = snprintf(name, sizeof name, "%s%u", prefix ? prefix : "", tick ? (unsigned)GetTickCount() : 0u);
-    if (n < 0 || (size_t)n >= sizeof name || !JoinPath(path, sizeof path, tmp, name) || !buffer ||
-        strlen(path) >= size)
-        return 0;
-
+    // Where \tmp is a link that an administrator made, the work directory is
+    // named by where it really is: every object below it is judged against
+    // that path.
     HeldWorkDir hold;
-    if (!HoldTmp(tmp, &hold, realTmp, sizeof realTmp) || !JoinPath(real, sizeof real, realTmp, name) ||
-        !HoldWorkDir(path, real, emptyIt, &hold.dir))
+    char realTmp[MAX_PATH], name[MAX_PATH], path[MAX_PATH];
+    int n = snprintf(name, sizeof name, "%s%u", prefix ? prefix : "", tick ? (unsigned)GetTickCount() : 0u);
+    if (n < 0 || (size_t)n >= sizeof name || !buffer || !HoldTmp(tmp, &hold, realTmp, sizeof realTmp) ||
+        !JoinPath(path, sizeof path, realTmp, name) || strlen(path) >= size ||
+        !HoldWorkDir(path, emptyIt, &hold.dir))
         return 0;
-    RemoveMovedAside(tmp, path);
+    RemoveMovedAside(realTmp, path);
 
     memcpy(buffer, path, strlen(path) + 1);
     if (held) {

@@ -62,9 +62,9 @@ int MakeWorkDirTrustworthy(HANDLE dir, const char* path, int emptyIt) {
     return g_applyProtectedSecurity(dir, path) && SecureTreeBelow(path);
 }
 
-int MoveAside(const char* path, const char* real) {
+int MoveAside(const char* path) {
     ObjectKind kind;
-    ScopedHandle object(OpenNamedObject(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, &kind, real));
+    ScopedHandle object(OpenNamedObject(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, &kind));
     if (kind == kObjectMissing) return 1;
     if (kind == kObjectElsewhere || kind == kObjectUnavailable) return 0;
     char aside[MAX_PATH];

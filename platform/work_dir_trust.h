@@ -24,10 +24,10 @@ int IsWorkDirJustMade(HANDLE dir, ObjectKind kind);
 // be used.
 int MakeWorkDirTrustworthy(HANDLE dir, const char* path, int emptyIt);
 
-// Renames whatever is at path (really at real) to "<path>.untrusted<tick>",
-// through its own handle and never what a link leads to, freeing the name at
-// once; RemoveMovedAside deletes it later. Returns 1 when the name is free.
-int MoveAside(const char* path, const char* real);
+// Renames whatever is at path to "<path>.untrusted<tick>", through its own
+// handle and never what a link leads to, freeing the name at once;
+// RemoveMovedAside deletes it later. Returns 1 when the name is free.
+int MoveAside(const char* path);
 
 // Deletes every "<path>.untrusted*", of this run and of earlier ones, without
 // following links. parent is the folder that holds path.

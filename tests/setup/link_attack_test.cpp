@@ -1,7 +1,7 @@
-// An ordinary user prepares links where the elevated Setup.exe logs, deletes
-// and unpacks. Whatever a link leads to must stay exactly as it was, and the
-// run still ends with exit code 0. The links are Unix symbolic links planted
-// in the prefix: that is how Wine shows links to a Windows program.
+// An ordinary user plants links where the elevated Setup.exe logs, deletes and
+// unpacks. What a link leads to must stay exactly as it was, and the run still
+// ends with exit code 0. Unix symbolic links in the prefix are what Wine shows
+// a Windows program as links.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,29 +12,18 @@
 namespace {
 
 const std::string W = "C:\\tmp\\KivraSetup0";
-const std::string kVictims = "C:\\victims";
+const std::string V = "C:\\victims";
 
-// Every entry below dir: a file's bytes (and "<ro>" when read-only), "<dir>"
-// for a directory; keyed by the path below dir.
-typedef std::map<std::string, std::string> Snapshot;
-
-void Take(const std::string& dir, const std::string& below, Snapshot* shot) {
+// Every entry below dir with its bytes ("<dir>" for a directory, "<ro>"
+// added for a read-only file).
+void Snapshot(const std::string& dir, std::map<std::string, std::string>* shot) {
     for (const std::string& name : ListDir(dir)) {
         std::string path = dir + "\\" + name;
         DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*shot)[below + name] = "<dir>";
-            Take(path, below + name + "\\", shot);
-        } else {
-            (*shot)[below + name] = ReadFileBytes(path) + (attributes & FILE_ATTRIBUTE_READONLY ? "<ro>" : "");
-        }
+        (*shot)[path] = attributes & FILE_ATTRIBUTE_DIRECTORY ? "<dir>" : ReadFileBytes(path);
+        if (attributes & FILE_ATTRIBUTE_READONLY) (*shot)[path] += "<ro>";
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) Snapshot(path, shot);
     }
-}
-
-Snapshot SnapshotOf(const std::string& dir) {
-    Snapshot shot;
-    Take(dir, "", &shot);
-    return shot;
 }
 
 bool Has(const std::vector<std::string>& log, const std::string& entry) {
@@ -43,105 +32,82 @@ bool Has(const std::vector<std::string>& log, const std::string& entry) {
 
 class LinkAttackTest : public ::testing::Test {
 protected:
-    std::vector<std::string> links_; // removed on the Unix side after each test
-    bool tmpMoved_ = false;          // C:\tmp was put aside for a link
+    std::vector<std::string> links_; // removed on the Unix side: Windows calls would reach the target
+    std::string tmp_ = UnixPathOf("C:\\tmp");
 
     void SetUp() override {
         ClearLogs();
         RemoveTree(W);
-        RemoveTree(kVictims);
-        MakeDirs(kVictims);
+        RemoveTree(V);
+        MakeDirs(V);
         MakeDirs("C:\\carrier");
         SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
-        std::string exe = ReadFileBytes(SetupExe());
         ASSERT_TRUE(WriteFileBytes("C:\\carrier\\Setup.exe",
-                                   BuildCarrier(exe, 490000, BuildPack(ReadFolder(BuildPath("demo-payload"))))));
+                                   BuildCarrier(ReadFileBytes(SetupExe()), 490000,
+                                                BuildPack(ReadFolder(BuildPath("demo-payload"))))));
     }
     void TearDown() override {
-        // Windows calls on a link would reach its target under Wine.
         for (const std::string& link : links_) RunUnixShell("rm -f '" + UnixPathOf(link) + "'");
-        if (tmpMoved_) RunUnixShell("mv '" + UnixPathOf("C:\\tmp") + ".kept' '" + UnixPathOf("C:\\tmp") + "'");
-        RemoveTree(kVictims);
+        RunUnixShell("if [ -d '" + tmp_ + ".kept' ]; then mv '" + tmp_ + ".kept' '" + tmp_ + "'; fi");
+        RemoveTree(V);
         MakeDirs("C:\\KivraLog");
     }
 
-    void Plant(const std::string& link, const std::string& target) {
+    // Plants link -> target, runs the setup and checks that nothing below V
+    // changed. Returns the setup log.
+    std::vector<std::string> RunAgainst(const std::string& link, const std::string& target) {
         links_.push_back(link);
-        ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(target) + "' '" + UnixPathOf(link) + "'"));
-        ASSERT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES);
-    }
-
-    void RunSetup() {
+        EXPECT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(target) + "' '" + UnixPathOf(link) + "'"));
+        std::map<std::string, std::string> before, after;
+        Snapshot(V, &before);
         ChildRun run = RunChild("C:\\carrier\\Setup.exe", 120000);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(run.boxes.empty());
+        Snapshot(V, &after);
+        EXPECT_EQ(after, before);
+        return TodayLogMessages("setup");
     }
-    void ExpectInstalled() {
-        EXPECT_EQ(ReadFileBytes(W + "\\KivraSetup-record.txt"), "KivraSetup.exe ran\r\n");
-    }
+    void ExpectInstalled() { EXPECT_EQ(ReadFileBytes(W + "\\KivraSetup-record.txt"), "KivraSetup.exe ran\r\n"); }
 };
 
 TEST_F(LinkAttackTest, ALinkAtTodaysLogFileGetsNoLine) {
-    WriteFileBytes(kVictims + "\\boot.ini", "[boot loader]\r\n");
-    Plant("C:\\KivraLog\\setup" + LogDateStamp() + ".log", kVictims + "\\boot.ini");
-    Snapshot before = SnapshotOf(kVictims);
-    RunSetup();
-    EXPECT_EQ(SnapshotOf(kVictims), before);
+    WriteFileBytes(V + "\\boot.ini", "[boot loader]\r\n");
+    RunAgainst("C:\\KivraLog\\setup" + LogDateStamp() + ".log", V + "\\boot.ini");
     ExpectInstalled();
 }
 
 TEST_F(LinkAttackTest, TheWeeklyCleanUpLeavesALinkAndItsReadOnlyTarget) {
-    const std::string victim = kVictims + "\\hosts";
-    WriteFileBytes(victim, "127.0.0.1 localhost\r\n");
-    SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::string link = "C:\\KivraLog\\setup" + LogDateStampDaysAway(-7) + ".log";
-    Plant(link, victim);
-    Snapshot before = SnapshotOf(kVictims);
-    RunSetup();
-    EXPECT_EQ(SnapshotOf(kVictims), before);
-    EXPECT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES) << "the link stays in place";
-    EXPECT_TRUE(Has(TodayLogMessages("setup"), "Exit main")) << "the log itself works";
-    ExpectInstalled();
+    WriteFileBytes(V + "\\hosts", "127.0.0.1 localhost\r\n");
+    SetFileAttributesA((V + "\\hosts").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string lastWeek = "C:\\KivraLog\\setup" + LogDateStampDaysAway(-7) + ".log";
+    EXPECT_TRUE(Has(RunAgainst(lastWeek, V + "\\hosts"), "Exit main")) << "today's own file is a real one";
+    EXPECT_NE(GetFileAttributesA(lastWeek.c_str()), INVALID_FILE_ATTRIBUTES) << "the link stays";
 }
 
 TEST_F(LinkAttackTest, ALogFolderThatLinksElsewhereGetsNothingWrittenOrDeleted) {
-    MakeDirs(kVictims + "\\config");
-    WriteFileBytes(kVictims + "\\config\\setup" + LogDateStampDaysAway(-7) + ".log", "not a log");
+    MakeDirs(V + "\\config");
+    WriteFileBytes(V + "\\config\\setup" + LogDateStampDaysAway(-7) + ".log", "not a log");
     RemoveTree("C:\\KivraLog");
-    Plant("C:\\KivraLog", kVictims + "\\config");
-    Snapshot before = SnapshotOf(kVictims);
-    RunSetup();
-    EXPECT_EQ(SnapshotOf(kVictims), before);
+    RunAgainst("C:\\KivraLog", V + "\\config");
     ExpectInstalled();
 }
 
 // Wine cannot rename or remove a directory link without touching what it
-// leads to, so here the setup stops (351); Windows opens the link as itself
-// and moves it aside.
+// leads to, so here the setup stops; Windows opens the link as itself and
+// moves it aside.
 TEST_F(LinkAttackTest, AWorkDirThatLinksElsewhereIsLeftAlone) {
-    MakeDirs(kVictims + "\\programs\\Qt");
-    WriteFileBytes(kVictims + "\\programs\\KivraSetup.exe", "a user's program");
-    WriteFileBytes(kVictims + "\\programs\\Qt\\qt.conf", "[Paths]");
-    Plant(W, kVictims + "\\programs");
-    Snapshot before = SnapshotOf(kVictims);
-    RunSetup();
-    EXPECT_EQ(SnapshotOf(kVictims), before);
-    std::vector<std::string> log = TodayLogMessages("setup");
+    MakeDirs(V + "\\programs\\Qt");
+    WriteFileBytes(V + "\\programs\\KivraSetup.exe", "a user's program");
+    std::vector<std::string> log = RunAgainst(W, V + "\\programs");
     EXPECT_TRUE(Has(log, "CreateWorkDir: " + W + " leads elsewhere; it is left as it is."));
     EXPECT_TRUE(Has(log, "install failed with Err 351."));
 }
 
 TEST_F(LinkAttackTest, ATmpFolderThatAUserLinkedElsewhereStopsTheSetup) {
-    MakeDirs(kVictims + "\\tmp\\KivraSetup0");
-    WriteFileBytes(kVictims + "\\tmp\\KivraSetup0\\7za.exe", "a user's program");
-    const std::string tmp = UnixPathOf("C:\\tmp");
-    tmpMoved_ = RunUnixShell("mv '" + tmp + "' '" + tmp + ".kept'");
-    ASSERT_TRUE(tmpMoved_);
-    Plant("C:\\tmp", kVictims + "\\tmp");
-    Snapshot before = SnapshotOf(kVictims);
-    RunSetup();
-    EXPECT_EQ(SnapshotOf(kVictims), before);
-    std::vector<std::string> log = TodayLogMessages("setup");
+    MakeDirs(V + "\\tmp\\KivraSetup0");
+    WriteFileBytes(V + "\\tmp\\KivraSetup0\\7za.exe", "a user's program");
+    ASSERT_TRUE(RunUnixShell("mv '" + tmp_ + "' '" + tmp_ + ".kept'"));
+    std::vector<std::string> log = RunAgainst("C:\\tmp", V + "\\tmp");
     EXPECT_TRUE(Has(log, "CreateWorkDir: C:\\tmp is a link that is not owned by Administrators or SYSTEM."));
     EXPECT_TRUE(Has(log, "install failed with Err 351."));
 }
