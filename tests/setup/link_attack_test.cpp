@@ -14,8 +14,8 @@ namespace {
 const std::string W = "C:\\tmp\\KivraSetup0";
 const std::string V = "C:\\victims";
 
-// Every entry below dir with its bytes ("<dir>" for a directory, "<ro>"
-// added for a read-only file).
+// Every entry below dir with its bytes ("<dir>" for a directory; "<ro>" added
+// when read-only).
 void Snapshot(const std::string& dir, std::map<std::string, std::string>* shot) {
     for (const std::string& name : ListDir(dir)) {
         std::string path = dir + "\\" + name;

@@ -1,6 +1,6 @@
-// Setup.exe's operator new returns null when memory runs out; the compiler
-// must keep the checks after every new (-fcheck-new) instead of running a
-// constructor on null. This program links that same operator new.
+// Setup.exe's operator new (linked here too) returns null when memory runs out;
+// -fcheck-new must keep the check after every new instead of running a
+// constructor on null.
 #include <gtest/gtest.h>
 
 #include "setup/nothrow_new.h"
@@ -9,31 +9,25 @@
 
 namespace {
 
-// The next allocation fails; later ones succeed again (TinyXML's own string
-// class does not survive a failed allocation, and its error path needs one).
+// Fails one allocation: TinyXML's string class survives none, and the error
+// path of a parse needs one.
 void* FailOnce(size_t) {
     g_allocate = nullptr;
     return nullptr;
 }
 
 TEST(OutOfMemoryTest, ADocumentThatCannotBeBuiltReadsAsNotLoaded) {
-    const char path[] = "C:\\oom\\KivraCustom.xml";
-    MakeDirs("C:\\oom");
-    ASSERT_TRUE(WriteFileBytes(path, "<msg><content><uninstallInfo><uninstall>1</uninstall>"
-                                     "</uninstallInfo></content></msg>"));
+    ASSERT_TRUE(WriteFileBytes("C:\\oom.xml", "<msg><content><uninstallInfo><uninstall>1</uninstall>"
+                                              "</uninstallInfo></content></msg>"));
     CustomUninstallInfo record;
     CustomUninstallInfoDefaults(&record);
     CCustomXmlParse parser;
-
-    // The first new of the load is the document's first element.
-    g_allocate = FailOnce;
-    EXPECT_EQ(parser.GetUninstallInfo(path, &record), 0);
+    g_allocate = FailOnce; // the load's first new is the document's first element
+    EXPECT_EQ(parser.GetUninstallInfo("C:\\oom.xml", &record), 0);
     EXPECT_EQ(g_allocate, nullptr) << "the allocation was asked for";
-    EXPECT_EQ(record.uninstall, 0u) << "the record is left as it was";
-
-    EXPECT_EQ(parser.GetUninstallInfo(path, &record), 1) << "loads once memory is back";
+    EXPECT_EQ(record.uninstall, 0u);
+    EXPECT_EQ(parser.GetUninstallInfo("C:\\oom.xml", &record), 1) << "loads once memory is back";
     EXPECT_EQ(record.uninstall, 1u);
-    RemoveTree("C:\\oom");
 }
 
 } // namespace
