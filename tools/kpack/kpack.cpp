@@ -139,16 +139,16 @@ Result WriteCarrierPart(const std::string& carrier, uint32_t offset, uint64_t pa
     std::error_code ec;
     uint64_t carrierSize = fs::file_size(carrier, ec);
     if (ec || !fs::is_regular_file(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier);
-    if (carrierSize > offset)
-        return Fail(kCarrierRefused, "carrier " + carrier + " is " + std::to_string(carrierSize) +
-                                         " bytes, longer than the pack offset " +
-                                         std::to_string(offset) + "; it would be overwritten");
     tools::PeHeader header;
     if (CarrierHeader(carrier, &header) && header.signatureSize != 0)
         return Fail(kCarrierRefused, "carrier " + carrier + " is signed (" +
                                          std::to_string(header.signatureSize) +
                                          " bytes of Authenticode signature); a pack stamped into it "
                                          "would break the signature: stamp the unsigned program, then sign");
+    if (carrierSize > offset)
+        return Fail(kCarrierRefused, "carrier " + carrier + " is " + std::to_string(carrierSize) +
+                                         " bytes, longer than the pack offset " +
+                                         std::to_string(offset) + "; it would be overwritten");
     if ((uint64_t)offset + packSize >= kFourGiB)
         return Fail(kCarrierRefused, "the pack of " + std::to_string(packSize) +
                                          " bytes at offset " + std::to_string(offset) +
