@@ -29,7 +29,9 @@ int CreateNew(const std::string& path) {
 int ProcessId() { return _getpid(); }
 bool FlushToDisk(std::FILE* f) { return _commit(_fileno(f)) == 0; }
 bool Replace(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return false;
 }
 #else
 int CreateNew(const std::string& path) {
