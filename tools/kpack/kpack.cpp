@@ -45,6 +45,10 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File Open(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
 
+// A failed read or write, naming the file and the system's reason.
+Result CannotRead(const std::string& path) { return Fail(kIoError, "cannot read " + path + ": " + tools::ErrnoText()); }
+Result CannotWrite(const std::string& path) { return Fail(kIoError, "cannot write " + path + ": " + tools::ErrnoText()); }
+
 std::string Lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
@@ -69,9 +73,9 @@ bool WriteMixed(std::FILE* out, const char* bytes, size_t length) {
 }
 
 // Copies a file's bytes, mixed, and fails unless it holds exactly size bytes.
-Result WriteFileData(std::FILE* out, const PayloadFile& file) {
+Result WriteFileData(std::FILE* out, const std::string& outName, const PayloadFile& file) {
     File in = Open(file.path, "rb");
-    if (!in) return Fail(kIoError, "cannot read " + file.path);
+    if (!in) return CannotRead(file.path);
     std::vector<char> buffer(1 << 16);
     uint64_t done = 0;
     for (;;) {
@@ -80,9 +84,9 @@ Result WriteFileData(std::FILE* out, const PayloadFile& file) {
         done += got;
         if (done > file.size) break;
         pack::MixBuffer(buffer.data(), got);
-        if (!WriteAll(out, buffer.data(), got)) return Fail(kIoError, "cannot write the pack");
+        if (!WriteAll(out, buffer.data(), got)) return CannotWrite(outName);
     }
-    if (std::ferror(in.get())) return Fail(kIoError, "cannot read " + file.path);
+    if (std::ferror(in.get())) return CannotRead(file.path);
     if (done != file.size) return Fail(kIoError, file.path + " changed while it was packed");
     return Result();
 }
@@ -123,7 +127,7 @@ Result Commit(tools::OutputFile& out) {
 Result FinishCarrier(const std::string& carrier, const std::string& output, tools::OutputFile& out) {
     tools::PeHeader header;
     if (CarrierHeader(carrier, &header) && header.checksum != 0 && !tools::WritePeChecksum(out.get(), header))
-        return Fail(kIoError, "cannot write " + output + ": " + tools::ErrnoText());
+        return CannotWrite(output);
     return Commit(out);
 }
 
@@ -135,10 +139,11 @@ Result OpenOutput(tools::OutputFile& out) {
 
 // Checks the carrier, and writes it padded with zeros to offset into out.
 Result WriteCarrierPart(const std::string& carrier, uint32_t offset, uint64_t packSize,
-                        std::FILE* out) {
+                        std::FILE* out, const std::string& outName) {
     std::error_code ec;
     uint64_t carrierSize = fs::file_size(carrier, ec);
-    if (ec || !fs::is_regular_file(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier);
+    if (ec || !fs::is_regular_file(carrier, ec))
+        return Fail(kIoError, "cannot read carrier " + carrier + ": " + (ec ? ec.message() : "not a plain file"));
     tools::PeHeader header;
     if (CarrierHeader(carrier, &header) && header.signatureSize != 0)
         return Fail(kCarrierRefused, "carrier " + carrier + " is signed (" +
@@ -154,8 +159,8 @@ Result WriteCarrierPart(const std::string& carrier, uint32_t offset, uint64_t pa
                                          " bytes at offset " + std::to_string(offset) +
                                          " would make a carrier of 4 GiB or more");
     File in = Open(carrier, "rb");
-    if (!in || !CopyStream(in.get(), out)) return Fail(kIoError, "cannot copy carrier " + carrier);
-    if (!WriteZeros(out, offset - carrierSize)) return Fail(kIoError, "cannot write the output");
+    if (!in) return CannotRead(carrier);
+    if (!CopyStream(in.get(), out) || !WriteZeros(out, offset - carrierSize)) return CannotWrite(outName);
     return Result();
 }
 
@@ -186,7 +191,7 @@ Result CollectPayload(const std::string& folder, std::vector<PayloadFile>* files
                             "characters, no trailing dot or blank, no device name)");
         std::error_code sizeEc;
         uint64_t size = entry.file_size(sizeEc);
-        if (sizeEc) return Fail(kIoError, "cannot read " + entry.path().string());
+        if (sizeEc) return Fail(kIoError, "cannot read " + entry.path().string() + ": " + sizeEc.message());
         if (size >= kFourGiB) return Fail(kPayloadRefused, "payload file " + name + " is 4 GiB or more");
         PayloadFile file;
         file.name = name;
@@ -214,20 +219,20 @@ uint64_t PackSize(const std::vector<PayloadFile>& files) {
     return size;
 }
 
-Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out) {
+Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out, const std::string& outName) {
     if (PackSize(files) >= kFourGiB) return Fail(kPayloadRefused, "the payload makes a pack of 4 GiB or more");
-    if (!WriteMixed(out, pack::kMarker, pack::kMarkerLen)) return Fail(kIoError, "cannot write the pack");
+    if (!WriteMixed(out, pack::kMarker, pack::kMarkerLen)) return CannotWrite(outName);
     for (const PayloadFile& f : files) {
         if (!WriteRecordHead(out, (uint32_t)f.name.size(), (uint32_t)f.size) ||
             !WriteMixed(out, f.name.data(), f.name.size()))
-            return Fail(kIoError, "cannot write the pack");
-        Result r = WriteFileData(out, f);
+            return CannotWrite(outName);
+        Result r = WriteFileData(out, outName, f);
         if (!r.ok()) return r;
     }
     // Always the end record: whatever is appended to the carrier later, a
     // signature for one, is then ignored by the unpacker.
     if (!WriteRecordHead(out, pack::kEndNameLen, 0) || !WriteMixed(out, pack::kEndName, pack::kEndNameLen))
-        return Fail(kIoError, "cannot write the pack");
+        return CannotWrite(outName);
     return Result();
 }
 
@@ -237,7 +242,7 @@ Result PackFolder(const std::string& folder, const std::string& packPath) {
     if (!r.ok()) return r;
     tools::OutputFile out(packPath);
     r = OpenOutput(out);
-    if (r.ok()) r = WritePack(files, out.get());
+    if (r.ok()) r = WritePack(files, out.get(), packPath);
     if (!r.ok()) return r;
     return Commit(out);
 }
@@ -248,13 +253,14 @@ Result StampPack(const std::string& carrier, const std::string& packPath, uint32
         return Fail(kUsage, "the output must be a new file, not the carrier or the pack");
     std::error_code ec;
     uint64_t packSize = fs::file_size(packPath, ec);
-    if (ec) return Fail(kIoError, "cannot read pack " + packPath);
+    if (ec) return Fail(kIoError, "cannot read pack " + packPath + ": " + ec.message());
     tools::OutputFile out(output);
     Result r = OpenOutput(out);
-    if (r.ok()) r = WriteCarrierPart(carrier, offset, packSize, out.get());
+    if (r.ok()) r = WriteCarrierPart(carrier, offset, packSize, out.get(), output);
     if (!r.ok()) return r;
     File in = Open(packPath, "rb");
-    if (!in || !CopyStream(in.get(), out.get())) return Fail(kIoError, "cannot copy pack " + packPath);
+    if (!in) return CannotRead(packPath);
+    if (!CopyStream(in.get(), out.get())) return CannotWrite(output);
     return FinishCarrier(carrier, output, out);
 }
 
@@ -266,8 +272,8 @@ Result MakeCarrier(const std::string& folder, const std::string& carrier, uint32
     if (!r.ok()) return r;
     tools::OutputFile out(output);
     r = OpenOutput(out);
-    if (r.ok()) r = WriteCarrierPart(carrier, offset, PackSize(files), out.get());
-    if (r.ok()) r = WritePack(files, out.get());
+    if (r.ok()) r = WriteCarrierPart(carrier, offset, PackSize(files), out.get(), output);
+    if (r.ok()) r = WritePack(files, out.get(), output);
     if (!r.ok()) return r;
     return FinishCarrier(carrier, output, out);
 }
@@ -284,7 +290,7 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, c
     uint64_t size = fs::file_size(carrier, ec);
     if (ec) return Fail(kIoError, "cannot read carrier " + carrier + ": " + ec.message());
     File in = Open(carrier, "rb");
-    if (!in) return Fail(kIoError, "cannot read carrier " + carrier + ": " + tools::ErrnoText());
+    if (!in) return CannotRead(carrier);
     tools::PeHeader header;
     if (tools::ReadPeHeader(in.get(), &header)) {
         listing->executable = true;
@@ -301,7 +307,7 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, c
     auto read = [&](uint64_t pos, void* buffer, size_t length) {
         return tools::SeekTo(in.get(), offset + pos) && std::fread(buffer, 1, length, in.get()) == length;
     };
-    const Result readError = Fail(kIoError, "cannot read carrier " + carrier);
+    const Result readError = Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
 
     if (regionLen < pack::kMarkerLen) return Fail(kPackDamaged, "no room for the pack marker " + at(0));
     char marker[pack::kMarkerLen];
@@ -450,7 +456,7 @@ Result ExtractPack(const std::string& carrier, uint32_t offset, const std::strin
                    Listing* listing) {
     *listing = Listing();
     std::error_code ec;
-    if (!fs::exists(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier);
+    if (!fs::exists(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier + ": it does not exist");
     OutputDir out;
     Result r = out.Open(dir);
     if (!r.ok()) return r;
@@ -480,11 +486,11 @@ Result ExtractPack(const std::string& carrier, uint32_t offset, const std::strin
         std::FILE* file = OpenDescriptor(fd);
         if (!file) {
             CloseDescriptor(fd);
-            return Fail(kIoError, "cannot write " + dir + "/" + record.name);
+            return CannotWrite(dir + "/" + record.name);
         }
         bool ok = tools::SeekTo(in, record.dataAt) && CopyRecordData(in, record.size, file);
         ok = std::fclose(file) == 0 && ok;
-        if (!ok) return Fail(kIoError, where + "cannot copy " + record.name + " to " + dir);
+        if (!ok) return Fail(kIoError, where + "cannot write " + dir + "/" + record.name + ": " + tools::ErrnoText());
         return Result();
     });
     listing->notes = notes;

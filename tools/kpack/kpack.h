@@ -46,8 +46,9 @@ Result CollectPayload(const std::string& folder, std::vector<PayloadFile>* files
 uint64_t PackSize(const std::vector<PayloadFile>& files);
 
 // Writes the pack of these files to out: marker, one record per file, end
-// record. Fails when a file cannot be read or its size changed since collecting.
-Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out);
+// record. Fails when a file cannot be read or its size changed since collecting;
+// outName names out in messages.
+Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out, const std::string& outName);
 
 // Writes a pack file from a payload folder.
 Result PackFolder(const std::string& folder, const std::string& packPath);
