@@ -17,9 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Everything is linked statically so that the executables need no runtime DLLs
 # beside them, neither on a customer's machine nor in the Wine prefix.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# The link time stamp stays 0, so that a rebuild gives the same bytes; ld then
-# still writes the header checksum.
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--no-insert-timestamp")
 
 # Windows programs built here run under Wine, through a wrapper that points them
 # at the test run's own prefix.
