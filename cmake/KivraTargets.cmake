@@ -17,8 +17,10 @@ set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
 if(WIN32)
   enable_language(RC)
   # Setup.exe must stay small: its payload starts at byte 490000 of its own file.
+  # Without exceptions its operator new returns null when memory runs out
+  # (setup/nothrow_new.cpp); -fcheck-new keeps the null checks after every new.
   set(KIVRA_SIZE_FLAGS -Os -ffunction-sections -fdata-sections
-      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fcheck-new)
   # Setup.exe's stack reserve. TinyXML recurses per nested element, about 160
   # bytes of stack a level; the deepest customisation document that can be
   # loaded (40588 bytes of "<a>", 13529 levels) needs 2.1 MB, more than the
