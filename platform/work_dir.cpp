@@ -8,6 +8,7 @@
 #include "platform/join_path.h"
 #include "platform/named_object.h"
 #include "platform/secure_dir.h"
+#include "platform/system_dir.h"
 #include "platform/work_dir_trust.h"
 
 namespace {
@@ -73,8 +74,7 @@ bool HoldWorkDir(const char* path, int emptyIt, ScopedHandle* dir) {
 
 int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int emptyIt, HeldWorkDir* held) {
     char system[MAX_PATH + 1];
-    UINT len = GetSystemDirectoryA(system, sizeof system);
-    if (len < 1 || len > MAX_PATH) return 0;
+    if (!GetSystemDir(system, sizeof system)) return 0;
     char tmp[8];
     snprintf(tmp, sizeof tmp, "%c:\\tmp", system[0]);
 
