@@ -6,6 +6,10 @@
 #   kivra_win_test(name files...)     a GoogleTest program run under Wine (links gtest_main;
 #                                     guard further settings with if(TARGET name))
 
+# No build folder's path may end up in a shipped binary: two clones built in
+# different folders give the same bytes.
+add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=" "-ffile-prefix-map=${CMAKE_BINARY_DIR}/=")
+
 option(KIVRA_WINDOWS_TESTS "Build the Windows tests of this tree (run under Wine)" ON)
 set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
     "7za.exe for the payloads of this tree (built by scripts/setup-deps.sh)")
@@ -13,8 +17,10 @@ set(KIVRA_7ZA "/var/cache/kivra-build/7za.exe" CACHE FILEPATH
 if(WIN32)
   enable_language(RC)
   # Setup.exe must stay small: its payload starts at byte 490000 of its own file.
+  # Without exceptions its operator new returns null when memory runs out
+  # (setup/nothrow_new.cpp); -fcheck-new keeps the null checks after every new.
   set(KIVRA_SIZE_FLAGS -Os -ffunction-sections -fdata-sections
-      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+      -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fcheck-new)
   # Setup.exe's stack reserve. TinyXML recurses per nested element, about 160
   # bytes of stack a level; the deepest customisation document that can be
   # loaded (40588 bytes of "<a>", 13529 levels) needs 2.1 MB, more than the
@@ -28,6 +34,9 @@ if(WIN32)
   # also for trees configured before (link flags cached there are kept).
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # The link time stamp stays 0, so that a rebuild gives the same bytes; ld
+  # still writes the header checksum.
+  add_link_options(LINKER:--no-insert-timestamp)
 
   # The product's operations; Setup.exe is this library plus its entry and
   # resources, and the Windows tests link the same library.
@@ -35,6 +44,10 @@ if(WIN32)
   target_compile_options(kivra PRIVATE ${KIVRA_SIZE_FLAGS})
   target_include_directories(kivra PUBLIC "${PROJECT_SOURCE_DIR}")
   target_link_libraries(kivra PUBLIC shell32 user32 advapi32 kernel32)
+elseif(KIVRA_TOOLS_ONLY)
+  add_compile_options(-Wall -Wextra)
+  add_library(kivra_portable STATIC)
+  target_include_directories(kivra_portable PUBLIC "${PROJECT_SOURCE_DIR}")
 else()
   add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=all)

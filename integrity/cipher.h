@@ -6,6 +6,10 @@
 // once per process, on the first call of either.
 #pragma once
 
+// The uninstall-password dialog takes at most this many characters; a longer
+// stored password could never be typed at its prompt.
+const int kMaxPasswordChars = 32;
+
 // Enciphers plainLen bytes of plain into out as NUL-terminated Base64 text of
 // 4 * ceil(P / 3) characters, P = (plainLen with its low three bits cleared) + 8.
 // Returns 0, or 1 (key schedules), 2 (capacity too small: P / 3 * 4 + 4 must be

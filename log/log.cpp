@@ -7,7 +7,7 @@
 
 #include "platform/fs.h"
 #include "platform/handle.h"
-#include "platform/secure_dir.h"
+#include "platform/named_object.h"
 #include "platform/sysinfo.h"
 
 int bLogDetail = 0;
@@ -42,14 +42,31 @@ void RemoveSameWeekday(const char* dir, const char* stem, unsigned weekday) {
     if (n > 0 && (size_t)n < sizeof pattern) DeleteMatchingFiles(dir, pattern);
 }
 
+// Opens the log file at path for appending, creating it new with CREATE_NEW.
+// A name that is not a plain file of its own (a link, a file with a second
+// name) gets no line: the elevated setup would otherwise write wherever a user
+// pointed it.
+HANDLE OpenLogFile(const char* path, DWORD disposition, DWORD share) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE || KindOfOpenObject(file, path) == kObjectFile) return file;
+    CloseHandle(file);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
 HANDLE OpenExistingLog(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenLogFile(path, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
 void WriteLine(const char* dir, const LogKind& kind, const char* message) {
-    // Users may read the logs; only administrators write them.
-    if (!DirExists(dir)) CreateProtectedDirectory(dir);
+    // Default security, as every writer of the client's logs makes it.
+    if (!DirExists(dir)) CreateDirectoryA(dir, nullptr);
+    // The folder must be the folder of that name, not a link to another place,
+    // and stays so (no delete sharing) until the line is written.
+    ObjectKind folderKind;
+    ScopedHandle folder(OpenNamedObject(dir, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, &folderKind));
+    if (folderKind != kObjectDirectory) return;
 
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -63,8 +80,7 @@ void WriteLine(const char* dir, const LogKind& kind, const char* message) {
         file.Reset(OpenExistingLog(path));
     } else {
         RemoveSameWeekday(dir, kind.stem, now.wDayOfWeek);
-        file.Reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        file.Reset(OpenLogFile(path, CREATE_NEW, FILE_SHARE_READ));
         // Another writer may have created it in the meantime.
         if (!file.Valid() && GetLastError() == ERROR_FILE_EXISTS) file.Reset(OpenExistingLog(path));
     }
@@ -80,6 +96,17 @@ void WriteLine(const char* dir, const LogKind& kind, const char* message) {
     WriteString(file.Get(), piece);
     WriteString(file.Get(), message ? message : "");
     WriteString(file.Get(), "\r\n");
+}
+
+// The printf-style forms: one line of at most 1023 bytes to the setup log
+// (category null) or to a category's log.
+void LogFormatted(const char* category, const char* format, va_list args) {
+    char line[1024];
+    vsnprintf(line, sizeof line, format, args);
+    if (category)
+        ModuleLog(category, line, 0);
+    else
+        SetupLog(line);
 }
 
 } // namespace
@@ -105,19 +132,15 @@ void PlainLog(const char* category, const char* message) {
 }
 
 void SetupLogF(const char* format, ...) {
-    char line[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
+    LogFormatted(nullptr, format, args);
     va_end(args);
-    SetupLog(line);
 }
 
 void ModuleLogF(const char* category, const char* format, ...) {
-    char line[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
+    LogFormatted(category, format, args);
     va_end(args);
-    ModuleLog(category, line, 0);
 }

@@ -6,6 +6,7 @@
 #include "platform/handle.h"
 
 DirectoryOwner (*g_getDirectoryOwner)(HANDLE dir) = GetDirectoryOwner;
+int (*g_applyProtectedSecurity)(HANDLE object, const char* path) = ApplyProtectedSecurity;
 
 PSECURITY_DESCRIPTOR NewProtectedDirectorySecurity() {
     // O:BA  owner Administrators
@@ -29,11 +30,20 @@ int CreateProtectedDirectory(const char* path) {
     return created ? 1 : 0;
 }
 
-HANDLE OpenDirectoryHeld(const char* path) {
-    // No FILE_SHARE_DELETE: while this is open, nobody renames or removes it.
-    return CreateFileA(path, FILE_READ_ATTRIBUTES | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                       nullptr);
+int ApplyProtectedSecurity(HANDLE object, const char*) {
+    PSECURITY_DESCRIPTOR descriptor = NewProtectedDirectorySecurity();
+    if (!descriptor) return 0;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    int applied = GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) &&
+                  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+                  SetSecurityInfo(object, SE_FILE_OBJECT,
+                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                      PROTECTED_DACL_SECURITY_INFORMATION,
+                                  owner, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    return applied;
 }
 
 namespace {
@@ -53,13 +63,6 @@ bool IsTokenUser(PSID sid) {
     return EqualSid(sid, ((TOKEN_USER*)buffer)->User.Sid) != 0;
 }
 
-bool IsRealDirectory(HANDLE dir) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return dir != INVALID_HANDLE_VALUE && GetFileInformationByHandle(dir, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 } // namespace
 
 DirectoryOwner GetDirectoryOwner(HANDLE dir) {
@@ -75,12 +78,4 @@ DirectoryOwner GetDirectoryOwner(HANDLE dir) {
         kind = kOwnerThisUser;
     LocalFree(descriptor);
     return kind;
-}
-
-int IsTrustedDirectory(HANDLE dir) {
-    return IsRealDirectory(dir) && g_getDirectoryOwner(dir) == kOwnerAdministrators;
-}
-
-int IsDirectoryJustMade(HANDLE dir) {
-    return IsRealDirectory(dir) && g_getDirectoryOwner(dir) != kOwnerOther;
 }

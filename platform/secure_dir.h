@@ -1,21 +1,26 @@
-// Directories the elevated setup can trust. It runs with administrator rights
-// in places that ordinary users may write to (C:\tmp), so a directory that a
-// user made first, or a link planted in its place, must not be used.
+// The protected security descriptor and the owner test. The setup runs with
+// administrator rights in places that ordinary users may write to (C:\tmp), so
+// what it keeps or makes there must not stay writable for them.
 #pragma once
 #include <windows.h>
 
-// Creates path with a protected security descriptor: owner Administrators, full
-// control for Administrators and SYSTEM, read and execute for Users, inherited
-// by everything below, nothing inherited from the parent. Returns 1, or 0.
+// Creates path with the protected security descriptor: owner Administrators,
+// full control for Administrators and SYSTEM, read and execute for Users,
+// inherited by everything below, nothing inherited from the parent. Returns 1,
+// or 0.
 int CreateProtectedDirectory(const char* path);
 
 // The descriptor CreateProtectedDirectory applies (LocalFree it), or null.
 PSECURITY_DESCRIPTOR NewProtectedDirectorySecurity();
 
-// Opens the directory itself (never what a link points to) so that it can be
-// neither renamed nor removed while the handle is open. INVALID_HANDLE_VALUE
-// on failure.
-HANDLE OpenDirectoryHeld(const char* path);
+// Gives an object opened with WRITE_DAC and WRITE_OWNER the protected
+// descriptor, owner included. path only names it. Returns 1, or 0.
+int ApplyProtectedSecurity(HANDLE object, const char* path);
+
+// How the descriptor is applied. Wine keeps no descriptor of its own (it reads
+// one back made from the Unix mode), so tests replace this to record what got
+// the descriptor.
+extern int (*g_applyProtectedSecurity)(HANDLE object, const char* path);
 
 // Who owns an open file or directory.
 enum DirectoryOwner {
@@ -29,13 +34,3 @@ DirectoryOwner GetDirectoryOwner(HANDLE dir);
 // file as the current user's, so tests replace this to stand for a directory
 // that an administrator made.
 extern DirectoryOwner (*g_getDirectoryOwner)(HANDLE dir);
-
-// 1 when the open directory is a real directory (no junction or symbolic link)
-// owned by Administrators or SYSTEM: one that was there before may be used.
-int IsTrustedDirectory(HANDLE dir);
-
-// 1 when the open directory is a real directory owned by Administrators,
-// SYSTEM or this process's user: what the setup finds right after creating a
-// directory itself (a protected directory's owner is Administrators; where the
-// platform keeps no owner, as under Wine, the creator's user).
-int IsDirectoryJustMade(HANDLE dir);

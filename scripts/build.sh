@@ -3,7 +3,9 @@
 #   build/win    the product, i686: dist/Setup.exe (and, where this machine runs
 #                Wine's 32-bit loader, the Windows tests)
 #   build/win64  only where it does not: the Windows tests as x86_64 builds
-#   build/host   native code, build-side tools (dist/bin/) and their tests
+#   build/host   native code and the tests of the build-side tools (sanitizers)
+#   build/tools  the build-side tools as shipped in dist/bin/ (optimised, static
+#                C++ runtime); the Windows tree adds their .exe builds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -26,8 +28,10 @@ fi
 cmake --build build/win -j "$jobs"
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/host -j "$jobs"
+cmake -S . -B build/tools -DCMAKE_BUILD_TYPE=Release -DKIVRA_TOOLS_ONLY=ON >/dev/null
+cmake --build build/tools -j "$jobs"
 cmake --install build/win --prefix dist >/dev/null
-cmake --install build/host --prefix dist >/dev/null
+cmake --install build/tools --prefix dist >/dev/null
 
 # The demo carrier: the shipped Setup.exe with the demo payload stamped in at byte 490000.
 dist/bin/kpack make build/win/demo-payload dist/Setup.exe dist/Setup-demo.exe

@@ -3,7 +3,8 @@
 # is quick on a machine that has everything. Runs as root on Debian 12.
 #   - Debian packages: the mingw-w64 i686 cross compiler, Wine (32-bit), Xvfb,
 #     p7zip, cmake, the GoogleTest sources, OpenSSL (differential tests), clang
-#     (libFuzzer), ImageMagick (screenshots);
+#     (libFuzzer), ImageMagick (screenshots), osslsigncode and openssl (the
+#     signed-carrier test);
 #   - the zh_CN.UTF-8 locale, with which Wine reports Chinese (PRC) and GBK;
 #   - from Debian's source packages, into a cache outside the repository:
 #     TinyXML 2.6 (with Debian's patches) and the 7-Zip console extractor 7za.exe
@@ -13,7 +14,7 @@ set -euo pipefail
 cache=${KIVRA_CACHE:-/var/cache/kivra-build}
 packages=(cmake make g++-mingw-w64-x86-64-posix wine64 g++ clang pkg-config dpkg-dev googletest libssl-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb x11-utils imagemagick p7zip-full locales)
+  wine wine32:i386 xvfb x11-utils imagemagick p7zip-full locales osslsigncode openssl)
 
 log() { echo "setup-deps: $*"; }
 apt_updated=0

@@ -10,7 +10,6 @@
 
 namespace {
 
-const int kMaxPasswordChars = 32;
 const int kMaxTries = 3;
 // The edit control counts characters: 32 of them take up to 64 bytes in a
 // double-byte code page such as GBK.

@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/registry.h"
+#include "platform/work_dir.h"
 #include "setup/globals.h"
 #include "setup/handoff.h"
 #include "setup/sequence_codes.h"
@@ -42,16 +43,30 @@ void ReadPackageSource(char* source, DWORD size) {
     source[0] = '\0';
 }
 
+// The running executable's full path into path. False when it does not fit.
+bool OwnExecutablePath(char* path, DWORD size) {
+    DWORD len = GetModuleFileNameA(nullptr, path, size);
+    return len > 0 && len < size;
+}
+
+// Splits path at its last backslash: dir receives what comes before it (the
+// whole path's room is enough) and the result is the file name after it; with
+// no backslash, dir is "" and the name is the whole path.
+const char* SplitAtLastBackslash(const char* path, char* dir) {
+    const char* slash = strrchr(path, '\\');
+    size_t dirLen = slash ? (size_t)(slash - path) : 0;
+    memcpy(dir, path, dirLen);
+    dir[dirLen] = '\0';
+    return slash ? slash + 1 : path;
+}
+
 // "KivraSetup.msi" in the folder of the running executable, whatever the
 // executable itself is called ("Setup (1).exe" after a second download).
 bool LocalPackageCopyPath(char* path, size_t size) {
-    char exe[MAX_PATH];
-    DWORD len = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    if (len == 0 || len >= sizeof exe) return false;
-    char* slash = strrchr(exe, '\\');
-    if (!slash) return false;
-    *slash = '\0';
-    return JoinPath(path, size, exe, "KivraSetup.msi") != 0;
+    char exe[MAX_PATH], dir[MAX_PATH];
+    if (!OwnExecutablePath(exe, sizeof exe)) return false;
+    SplitAtLastBackslash(exe, dir);
+    return *dir && JoinPath(path, size, dir, "KivraSetup.msi") != 0;
 }
 
 bool ChooseCarrier(Carrier* carrier) {
@@ -59,8 +74,7 @@ bool ChooseCarrier(Carrier* carrier) {
     RegReadDword(HKEY_LOCAL_MACHINE, kProductKey, "InstallByMsi", &byMsi);
     if (!byMsi) {
         carrier->offset = pack::kSetupExeOffset;
-        DWORD len = GetModuleFileNameA(nullptr, carrier->path, sizeof carrier->path);
-        return len > 0 && len < sizeof carrier->path;
+        return OwnExecutablePath(carrier->path, sizeof carrier->path);
     }
 
     SetupLog("msi install.");
@@ -98,15 +112,14 @@ bool CarrierSizeFits(const Carrier& carrier, const char* fileName) {
 
 // Extracts W\archive into W with the payload's own 7za.exe and logs the
 // command and its output. Returns false when the archiver could not run or did
-// not report "Everything is Ok"; ran tells which.
-bool ExtractArchive(const char* archive, bool* ran) {
+// not report "Everything is Ok".
+bool ExtractArchive(const char* archive) {
     char command[3 * MAX_PATH + 32];
     snprintf(command, sizeof command, "%s\\7za.exe x \"%s\\%s\" -o\"%s\" -y", workDir, workDir, archive,
              workDir);
     SetupLog(command);
     CmdOutput output;
-    *ran = GetCmd(command, &output, "Setup") != 0;
-    if (!*ran) return false;
+    if (!GetCmd(command, &output, "Setup")) return false;
     SetupLog(output.Text());
     return strstr(output.Text(), "Everything is Ok") != nullptr;
 }
@@ -116,8 +129,7 @@ void ExtractRecordedArchive(const char* archive, DWORD* errorCode) {
     char path[MAX_PATH];
     if (!JoinPath(path, sizeof path, workDir, archive)) return;
     SetupLog(path);
-    bool ran;
-    if (FileExists(path) && !ExtractArchive(archive, &ran)) *errorCode = kSeqArchiveNotExtracted;
+    if (FileExists(path) && !ExtractArchive(archive)) *errorCode = kSeqArchiveNotExtracted;
 }
 
 void CopyIfPresent(const char* name, const char* dataDir) {
@@ -192,8 +204,7 @@ void LayOutUrlCommands() {
         if (!DirExists(dir)) return;
     }
     SetupLog(archive);
-    bool ran;
-    if (FileExists(archive) && !ExtractArchive("UrlCmdCustomCfg.7z", &ran))
+    if (FileExists(archive) && !ExtractArchive("UrlCmdCustomCfg.7z"))
         SetupLog("unpack managecfg fail!");
 }
 
@@ -204,15 +215,13 @@ int UnpackAndSetup(DWORD* errorCode) {
     if (!ChooseCarrier(&carrier)) return EndSequence(0);
 
     char carrierDir[MAX_PATH];
-    strcpy(carrierDir, carrier.path);
-    char* slash = strrchr(carrierDir, '\\');
-    const char* fileName = slash ? slash + 1 : carrier.path;
-    if (slash) *slash = '\0';
+    const char* fileName = SplitAtLastBackslash(carrier.path, carrierDir);
 
-    // Held open from here until the installer has ended: nobody can rename the
-    // work directory away and put another in its place meanwhile.
-    ScopedHandle heldWorkDir;
-    if (!CreateWorkDir(workDir, sizeof workDir, "KivraSetup", 0, 1, heldWorkDir.Receive())) {
+    // \tmp and the work directory are held open from here until the installer
+    // has ended: nobody can rename either away and put another in its place
+    // meanwhile.
+    HeldWorkDir held;
+    if (!CreateWorkDir(workDir, sizeof workDir, "KivraSetup", 0, 1, &held)) {
         *errorCode = kSeqNoWorkDir;
         return EndSequence(0);
     }
@@ -223,7 +232,7 @@ int UnpackAndSetup(DWORD* errorCode) {
         *errorCode = kSeqBadCarrierSize;
         return EndSequence(0);
     }
-    const char* sourceDir = FileExists(carrier.path) && slash ? carrierDir : ".";
+    const char* sourceDir = FileExists(carrier.path) && *carrierDir ? carrierDir : ".";
     if (!utl_FileUnpack(sourceDir, fileName, workDir, errorCode, carrier.offset)) return EndSequence(0);
 
     char qtDir[MAX_PATH];

@@ -20,8 +20,9 @@ struct ToolRun {
 
 // Runs the tool with arguments through the shell; stdinLine, when given, is
 // its standard input.
-ToolRun Tool(const std::string& arguments, const std::string& stdinLine = "") {
-    std::string command = std::string(VRFTOOL_EXE) + " " + arguments + " 2>/dev/null";
+ToolRun Tool(const std::string& arguments, const std::string& stdinLine = "",
+             const std::string& errFile = "/dev/null") {
+    std::string command = std::string(VRFTOOL_EXE) + " " + arguments + " 2>" + errFile;
     if (!stdinLine.empty()) command = "echo '" + stdinLine + "' | " + command;
     FILE* pipe = popen(command.c_str(), "r");
     ToolRun run{-1, ""};
@@ -64,8 +65,18 @@ TEST_F(VrfTool, UsageAndExitCodes) {
     EXPECT_EQ(2, Tool("frobnicate").exitCode);
     EXPECT_EQ(2, Tool("make").exitCode);
     EXPECT_EQ(2, Tool("make /tmp/x.txt").exitCode) << "no default .vrf name for .txt";
-    EXPECT_EQ(3, Tool("make /nonexistent/KivraCustom.ini").exitCode);
-    EXPECT_EQ(4, Tool("decrypt AAAAAAAAAAAA").exitCode);
+    EXPECT_EQ(1, Tool("make /nonexistent/KivraCustom.ini").exitCode);
+    EXPECT_EQ(6, Tool("decrypt AAAAAAAAAAAA").exitCode);
+    EXPECT_EQ(2, Tool("decrypt --icon x.ico AAAA").exitCode) << "an option of another command";
+
+    // --help after a command too, and -- before a text that starts with a dash.
+    ToolRun help = Tool("make --help");
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("exit codes"));
+    EXPECT_EQ(2, Tool("encrypt -pw").exitCode);
+    ToolRun dashed = Tool("encrypt -- -pw");
+    ASSERT_EQ(0, dashed.exitCode);
+    EXPECT_EQ("-pw\n", Tool("decrypt -- " + dashed.out.substr(0, dashed.out.size() - 1)).out);
 }
 
 TEST_F(VrfTool, PasswordsInStoredForm) {
@@ -94,7 +105,7 @@ TEST_F(VrfTool, PairsItWritesVerify) {
     EXPECT_EQ(256u, Slurp(Path("KivraCustomXml.vrf")).size());
     EXPECT_EQ(0, Tool("check " + ini).exitCode);
     EXPECT_EQ(0, Tool("check " + xml + " --icon " + Path("logo.ico")).exitCode);
-    EXPECT_EQ(1, Tool("check " + xml).exitCode) << "icon-bound does not pass as default";
+    EXPECT_EQ(5, Tool("check " + xml).exitCode) << "icon-bound does not pass as default";
     EXPECT_EQ(3, Tool("make " + xml + " --icon " + Path("short.ico")).exitCode);
 
     // R is drawn afresh, from 0 to 254, and the file's bytes are guarded.
@@ -105,10 +116,33 @@ TEST_F(VrfTool, PairsItWritesVerify) {
     for (char c : first.substr(0, 240) + second.substr(0, 240)) EXPECT_NE('\xff', c);
     EXPECT_EQ(0, Tool("check " + ini + " " + Path("second.vrf")).exitCode);
     Spit(ini, "[Functions]\r\nUninstall=0\r\n");
-    EXPECT_EQ(1, Tool("check " + ini).exitCode);
+    EXPECT_EQ(5, Tool("check " + ini).exitCode);
+
+    // The output is compared with the inputs as files, not as spellings.
+    std::string before = Slurp(ini);
+    EXPECT_EQ(4, Tool("make " + ini + " --out " + dir_ + "/./KivraCustom.ini").exitCode);
+    EXPECT_EQ(before, Slurp(ini));
 
     Spit(Path("big.ini"), std::string(40589, 'b'));
     EXPECT_EQ(3, Tool("make " + Path("big.ini")).exitCode);
+}
+
+TEST_F(VrfTool, AFixedRandomSourceIsForTestsAndSaysSo) {
+    std::string ini = Path("KivraCustom.ini");
+    Spit(ini, "[Functions]\r\n");
+    setenv("KIVRA_VRFTOOL_FIXED_RANDOM", "7", 1);
+    ToolRun first = Tool("make " + ini + " --out " + Path("a.vrf"), "", Path("err"));
+    ToolRun second = Tool("make " + ini + " --out " + Path("b.vrf"));
+    unsetenv("KIVRA_VRFTOOL_FIXED_RANDOM");
+    ASSERT_EQ(0, first.exitCode);
+    ASSERT_EQ(0, second.exitCode);
+    EXPECT_EQ(Slurp(Path("a.vrf")), Slurp(Path("b.vrf")));
+    EXPECT_NE(std::string::npos, Slurp(Path("err")).find("never ship this file"));
+    for (char c : Slurp(Path("a.vrf")).substr(0, 240)) EXPECT_NE('\xff', c);
+    EXPECT_EQ(0, Tool("check " + ini + " " + Path("a.vrf")).exitCode);
+    // Without the variable the bytes are the system's again.
+    ASSERT_EQ(0, Tool("make " + ini + " --out " + Path("c.vrf")).exitCode);
+    EXPECT_NE(Slurp(Path("a.vrf")), Slurp(Path("c.vrf")));
 }
 
 } // namespace

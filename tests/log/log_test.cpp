@@ -13,26 +13,6 @@ std::string ThreadTag(const char* format) {
     return tag;
 }
 
-// The "YYYYMMDDWW" stamp of a day some days away from today.
-std::string StampDaysAway(int days) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    FILETIME ft;
-    SystemTimeToFileTime(&now, &ft);
-    ULARGE_INTEGER t;
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    t.QuadPart += (long long)days * 24 * 3600 * 10000000LL;
-    ft.dwLowDateTime = t.LowPart;
-    ft.dwHighDateTime = t.HighPart;
-    SYSTEMTIME then;
-    FileTimeToSystemTime(&ft, &then);
-    char stamp[16];
-    snprintf(stamp, sizeof stamp, "%04u%02u%02u%02u", then.wYear, then.wMonth, then.wDay,
-             then.wDayOfWeek);
-    return stamp;
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Checks one whole line: "[YYYY-MM-DD hh:mm:ss] " + middle + "\r\n", the time
@@ -94,17 +74,17 @@ TEST_F(LogTest, DetailLinesNeedBothFlags) {
 
 TEST_F(LogTest, FirstLineOfADayRemovesThatWeekdaysEarlierFilesOnly) {
     const std::string dir = "C:\\KivraLog\\";
-    std::string lastWeek = dir + "setup" + StampDaysAway(-7) + ".log";
-    std::string twoWeeks = dir + "setup" + StampDaysAway(-14) + ".log";
+    std::string lastWeek = dir + "setup" + LogDateStampDaysAway(-7) + ".log";
+    std::string twoWeeks = dir + "setup" + LogDateStampDaysAway(-14) + ".log";
     ASSERT_TRUE(WriteFileBytes(lastWeek, "old\r\n"));
     ASSERT_TRUE(WriteFileBytes(twoWeeks, "older\r\n"));
     SetFileAttributesA(twoWeeks.c_str(), FILE_ATTRIBUTE_READONLY);
     std::vector<std::string> otherDays;
     for (int d = -6; d <= -1; ++d) {
-        otherDays.push_back(dir + "setup" + StampDaysAway(d) + ".log");
+        otherDays.push_back(dir + "setup" + LogDateStampDaysAway(d) + ".log");
         ASSERT_TRUE(WriteFileBytes(otherDays.back(), "kept\r\n"));
     }
-    std::string otherLog = dir + "stp_Setup" + StampDaysAway(-7) + ".log";
+    std::string otherLog = dir + "stp_Setup" + LogDateStampDaysAway(-7) + ".log";
     ASSERT_TRUE(WriteFileBytes(otherLog, "another log\r\n"));
 
     SetupLog("new day");

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,7 +127,6 @@ TEST_F(KpackTest, StampRefusesToOverwriteAndLeavesNoOutput) {
     EXPECT_EQ(kpack::kCarrierRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("longer than the pack offset 20"));
     EXPECT_FALSE(fs::exists(P("out")));
-    EXPECT_FALSE(fs::exists(P("out.kpack-tmp")));
 
     WriteAll(P("short"), "c");
     EXPECT_EQ(kpack::kCarrierRefused, kpack::StampPack(P("short"), P("p.pack"), 0xFFFFFFFEu, P("out")).code);
@@ -232,6 +232,130 @@ TEST_F(KpackCli, ExitCodesAndMessages) {
     EXPECT_NE(std::string::npos, r.err.find("65 bytes"));
 
     EXPECT_EQ(1, Kpack("list " + P("missing.exe")).code);
+}
+
+// A pack read back into a folder: what the setup would write, and nothing
+// beyond the folder.
+class KpackExtract : public KpackTest {
+protected:
+    // A carrier of 10 header bytes and region; extracts it into out/.
+    kpack::Result Extract(const std::string& region, bool force = false) {
+        WriteAll(P("c"), std::string(10, 'h') + region);
+        return kpack::ExtractPack(P("c"), 10, P("out"), force, &listing);
+    }
+    // Every path under the test's root, relative, but the carrier's own.
+    std::vector<std::string> Tree() {
+        std::vector<std::string> found;
+        for (const auto& e : fs::recursive_directory_iterator(root_))
+            if (e.path().filename() != "c") found.push_back(fs::relative(e.path(), root_).string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    kpack::Listing listing;
+};
+
+TEST_F(KpackExtract, WritesTheFilesButNotTheEndRecord) {
+    kpack::Result r = Extract(Marker() + Record("a.txt", "hello") + Record("empty", "") + EndRecord() + "SIG");
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ((std::vector<std::string>{"out", "out/a.txt", "out/empty", "payload"}), Tree());
+    EXPECT_EQ("hello", ReadAll(P("out/a.txt")));
+    EXPECT_EQ(3u, listing.trailing);
+}
+
+TEST_F(KpackExtract, RefusesTraversalNamesAndWritesNothingOutside) {
+    const char* hostile[] = {"..\\x.dll", "../x.dll", "/tmp/x.dll", "..", "C:x.dll", "a.txt:s",
+                             "nul", "sub\\x.dll", "sub/x.dll", ""};
+    for (const char* name : hostile) {
+        fs::remove_all(P("out"));
+        kpack::Result r = Extract(Marker() + Record("good", "1") + Record(name, "evil") + EndRecord());
+        EXPECT_EQ(kpack::kPackDamaged, r.code) << name;
+        EXPECT_NE(std::string::npos, r.message.find("record 2 at carrier byte 40")) << r.message;
+        EXPECT_EQ((std::vector<std::string>{"out", "out/good", "payload"}), Tree()) << name;
+    }
+}
+
+TEST_F(KpackExtract, ADamagedPackStopsWhereTheSetupStops) {
+    // The third record reaches past the end: the setup wrote the first two.
+    std::string region = Marker() + Record("one", "1") + Record("two", "22") + Record("three", "333");
+    EXPECT_EQ(kpack::kPackDamaged, Extract(region.substr(0, region.size() - 1)).code);
+    EXPECT_EQ((std::vector<std::string>{"out", "out/one", "out/two", "payload"}), Tree());
+    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + EndRecord()).code) << "out/ is not empty now";
+    fs::remove_all(P("out"));
+    EXPECT_EQ(kpack::kPackDamaged, Extract(Mixed("no marker here, no")).code);
+}
+
+TEST_F(KpackExtract, NeverWritesThroughALink) {
+    fs::create_directory(P("elsewhere"));
+    fs::create_directory_symlink(P("elsewhere"), P("out"));
+    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + Record("a", "1"), true).code);
+    EXPECT_TRUE(fs::is_empty(P("elsewhere")));
+
+    fs::remove(P("out"));
+    fs::create_directory(P("out"));
+    WriteAll(P("victim"), "keep");
+    fs::create_symlink(P("victim"), P("out/a"));
+    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + Record("a", "1") + EndRecord()).code) << "not empty";
+    kpack::Result r = Extract(Marker() + Record("a", "1") + EndRecord(), true);
+    EXPECT_EQ(kpack::kCarrierRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("is a link")) << r.message;
+    EXPECT_EQ("keep", ReadAll(P("victim")));
+}
+
+// The smallest PE32 header the tools read: time stamp, checksum, certificate table.
+std::string PeCarrier(uint32_t checksum, uint32_t signatureSize) {
+    std::string pe(1024, '\0');
+    pe[0] = 'M';
+    pe[1] = 'Z';
+    pe.replace(0x3C, 4, Le32(0x80));
+    pe.replace(0x80, 4, std::string("PE\0\0", 4));
+    const size_t opt = 0x80 + 24;
+    pe[opt] = 0x0B;
+    pe[opt + 1] = 0x01;
+    pe.replace(opt + 64, 4, Le32(checksum));
+    pe.replace(opt + 92, 4, Le32(16));
+    pe.replace(opt + 96 + 4 * 8, 8, Le32(signatureSize ? 1000 : 0) + Le32(signatureSize));
+    return pe;
+}
+
+TEST_F(KpackTest, ASignedCarrierIsRefusedAndTheChecksumFollowsThePack) {
+    WriteAll(payload_ / "a", "1");
+    WriteAll(P("signed.exe"), PeCarrier(0x1234, 24));
+    WriteAll(P("p.pack"), Marker() + EndRecord());
+    kpack::Result r = kpack::MakeCarrier(payload_.string(), P("signed.exe"), 2000, P("out.exe"));
+    EXPECT_EQ(kpack::kCarrierRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("then sign")) << r.message;
+    EXPECT_EQ(kpack::kCarrierRefused, kpack::StampPack(P("signed.exe"), P("p.pack"), 2000, P("out.exe")).code);
+    EXPECT_FALSE(fs::exists(P("out.exe")));
+
+    WriteAll(P("plain.exe"), PeCarrier(0x1234, 0));
+    ASSERT_TRUE(kpack::MakeCarrier(payload_.string(), P("plain.exe"), 2000, P("out.exe")).ok());
+    kpack::Listing listing;
+    ASSERT_TRUE(kpack::ListPack(P("out.exe"), 2000, &listing).ok());
+    EXPECT_TRUE(listing.executable && listing.checksumOk);
+    EXPECT_EQ(0u, listing.signatureSize);
+}
+
+TEST_F(KpackCli, OneConventionForOptionsAndOutputs) {
+    CliRun r = Kpack("extract --help");
+    EXPECT_EQ(0, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("empty file is not made"));
+    EXPECT_EQ(2, Kpack("list --force x").code);
+
+    // -- ends the options: a payload folder may start with a dash.
+    fs::create_directory(root_ / "-p");
+    WriteAll(root_ / "-p" / "f", "x");
+    WriteAll(P("Setup.exe"), "MZ");
+    EXPECT_EQ(2, Kpack("make -p " + P("Setup.exe") + " out.exe").code);
+    std::string cmd = "cd " + root_.string() + " && " + KPACK_EXE + " make -- -p Setup.exe ./Setup.exe";
+    EXPECT_NE(0, std::system(cmd.c_str())) << "./Setup.exe is the carrier itself";
+    EXPECT_EQ("MZ", ReadAll(P("Setup.exe")));
+    cmd = "cd " + root_.string() + " && " + KPACK_EXE + " make -- -p Setup.exe out.exe";
+    EXPECT_EQ(0, std::system(cmd.c_str()));
+    EXPECT_EQ(0, Kpack("extract " + P("out.exe") + " " + P("x")).code);
+    EXPECT_EQ("x", ReadAll(P("x/f")));
+    // No temporary file is left beside an output.
+    for (const auto& e : fs::directory_iterator(root_))
+        EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tmp-")) << e.path();
 }
 
 }  // namespace

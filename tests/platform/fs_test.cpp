@@ -2,6 +2,7 @@
 
 #include "platform/fs.h"
 #include "platform/secure_dir.h"
+#include "platform/work_dir.h"
 #include "support/winsupport.h"
 
 namespace {

@@ -18,3 +18,8 @@ mkdir -p "$d/wtarget" "$d/../tmp"
 echo keep >"$d/wtarget/keep.txt"
 rm -rf "$d/../tmp/LinkPlace0"
 ln -s ../linktest/wtarget "$d/../tmp/LinkPlace0"
+# C:\tmp\LinkReuse0, a work directory an administrator made, with a file link
+# in a sub-directory that stays.
+rm -rf "$d/../tmp/LinkReuse0"*
+mkdir -p "$d/../tmp/LinkReuse0/Qt"
+ln -s ../../../linktest/target/keep.txt "$d/../tmp/LinkReuse0/Qt/keep.dll"

@@ -2,9 +2,12 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
+
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/secure_dir.h"
+#include "platform/work_dir.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -55,14 +58,69 @@ TEST(SecureDirTest, ProtectedDirectoriesBelongToAdministratorsAndInheritNothing)
     LocalFree(sd);
 }
 
+// What got the protected descriptor, in order.
+std::vector<std::string> g_secured;
+int RecordSecured(HANDLE, const char* path) {
+    g_secured.push_back(path);
+    return 1;
+}
+DirectoryOwner AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+
+std::vector<std::string> MovedAside(const std::string& name) {
+    std::vector<std::string> aside;
+    for (const std::string& entry : ListDir("C:\\tmp"))
+        if (entry.rfind(name + ".untrusted", 0) == 0) aside.push_back(entry);
+    return aside;
+}
+
 class WorkDirTrustTest : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveTree(W); }
+    void SetUp() override {
+        RemoveTree(W);
+        g_secured.clear();
+        g_applyProtectedSecurity = RecordSecured;
+    }
     void TearDown() override {
         g_getDirectoryOwner = GetDirectoryOwner;
+        g_applyProtectedSecurity = ApplyProtectedSecurity;
         RemoveTree(W);
     }
 };
+
+TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemainingTree) {
+    g_getDirectoryOwner = AdministratorsOwn; // an earlier setup made it
+    MakeDirs(W + "\\Qt\\plugins");
+    MakeDirs(W + "\\Data");
+    WriteFileBytes(W + "\\7za.exe", "swapped");
+    WriteFileBytes(W + "\\Qt\\plugins\\p.dll", "p");
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+    EXPECT_FALSE(Exists(W + "\\7za.exe"));
+    EXPECT_EQ(ReadFileBytes(W + "\\Qt\\plugins\\p.dll"), "p") << "kept, not made afresh";
+    ASSERT_FALSE(g_secured.empty());
+    EXPECT_EQ(g_secured[0], W) << "the directory first: nobody adds to it from then on";
+    std::sort(g_secured.begin(), g_secured.end());
+    EXPECT_EQ(g_secured, (std::vector<std::string>{W, W + "\\Data", W + "\\Qt", W + "\\Qt\\plugins",
+                                                   W + "\\Qt\\plugins\\p.dll"}));
+}
+
+// make-links.sh put C:\tmp\LinkReuse0\Qt\keep.dll -> C:\linktest\target\keep.txt.
+// Wine cannot remove that link without deleting its target, so the tree that
+// was renamed aside stays behind; the link is never secured, deleted or
+// followed.
+TEST_F(WorkDirTrustTest, AWorkDirWithALinkInItsTreeIsRenamedAsideBeforeItIsRemoved) {
+    g_getDirectoryOwner = AdministratorsOwn;
+    MakeDirs("C:\\tmp\\LinkReuse0.untrusted1\\old"); // left by an earlier run
+    char path[MAX_PATH];
+    ASSERT_EQ(CreateWorkDir(path, sizeof path, "LinkReuse", 0, 1), 1);
+    EXPECT_TRUE(ListDir(path).empty()) << "made afresh";
+    for (const std::string& secured : g_secured) EXPECT_EQ(secured.find("keep.dll"), std::string::npos);
+    std::vector<std::string> aside = MovedAside("LinkReuse0");
+    ASSERT_EQ(aside.size(), 1u) << "the earlier run's leftover is gone";
+    EXPECT_NE(GetFileAttributesA(("C:\\tmp\\" + aside[0] + "\\Qt\\keep.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFileBytes("C:\\linktest\\target\\keep.txt"), "keep\n");
+    RemoveTree(path);
+}
 
 TEST_F(WorkDirTrustTest, ADirectoryAUserMadeFirstIsReplacedWhole) {
     MakeDirs(W + "\\planted");
@@ -88,9 +146,7 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
     ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     g_getDirectoryOwner = [](HANDLE) { return kOwnerAdministrators; }; // even so
     char path[MAX_PATH] = {0};
-    HANDLE held = INVALID_HANDLE_VALUE;
-    if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1, &held)) {
-        CloseHandle(held);
+    if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1)) {
         DWORD attributes = GetFileAttributesA(link.c_str());
         EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
         EXPECT_FALSE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << "a real directory now";
@@ -106,10 +162,11 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
 // the handle holds the work directory itself.
 TEST_F(WorkDirTrustTest, TheHeldHandleIsTheWorkDirItself) {
     char path[MAX_PATH];
-    HANDLE held = INVALID_HANDLE_VALUE;
+    HeldWorkDir held;
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1, &held), 1);
-    ScopedHandle hold(held);
+    ScopedHandle& hold = held.dir;
     ASSERT_TRUE(hold.Valid());
+    ASSERT_TRUE(held.tmp.Valid()) << "\\tmp is held as well";
     ScopedHandle fresh(CreateFileA(W.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION a, b;

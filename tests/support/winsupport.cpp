@@ -1,6 +1,7 @@
 #include "support/winsupport.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 
@@ -64,12 +65,24 @@ void MakeDirs(const std::string& path) {
         if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
-std::string LogDateStamp() {
+std::string LogDateStamp() { return LogDateStampDaysAway(0); }
+
+std::string LogDateStampDaysAway(int days) {
     SYSTEMTIME now;
     GetLocalTime(&now);
+    FILETIME ft;
+    SystemTimeToFileTime(&now, &ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart += (long long)days * 24 * 3600 * 10000000LL;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    SYSTEMTIME then;
+    FileTimeToSystemTime(&ft, &then);
     char stamp[16];
-    snprintf(stamp, sizeof stamp, "%04u%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
-             now.wDayOfWeek);
+    snprintf(stamp, sizeof stamp, "%04u%02u%02u%02u", then.wYear, then.wMonth, then.wDay,
+             then.wDayOfWeek);
     return stamp;
 }
 
@@ -124,6 +137,39 @@ std::string BuildPath(const std::string& relative) {
 std::string SetupExe() { return UnixToWindows(KIVRA_SETUP_EXE_UNIX); }
 std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }
 std::string SevenZipExe() { return UnixToWindows(KIVRA_7ZA_UNIX); }
+
+std::string UnixPathOf(const std::string& windowsPath) {
+    const char* root = getenv("KIVRA_WINE_ROOT");
+    std::string path = std::string(root ? root : "") + "/prefix/drive_c" + windowsPath.substr(2);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+bool RunUnixShell(const std::string& script) {
+    // Wine starts a Unix program but hands back no process handle to wait on:
+    // the script leaves its exit status in a marker when it is done.
+    const std::string windowsMarker = "C:\\unix-shell-done";
+    const std::string marker = UnixPathOf(windowsMarker);
+    DeleteFileA(windowsMarker.c_str());
+    std::string line = "/bin/sh -c \"(" + script + "); echo $? > '" + marker + ".new' && mv '" + marker +
+                       ".new' '" + marker + "'\"";
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    for (int i = 0; i < 200; ++i) {
+        if (GetFileAttributesA(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return ReadFileBytes(windowsMarker) == "0\n";
+        Sleep(50);
+    }
+    return false;
+}
 
 BoxWatcher::BoxWatcher(DWORD processId)
     : processId_(processId ? processId : GetCurrentProcessId()), thread_(nullptr), stop_(0) {

@@ -15,8 +15,10 @@ void RemoveTree(const std::string& path);
 std::vector<std::string> ListDir(const std::string& dir);
 void MakeDirs(const std::string& path);
 
-// "YYYYMMDDWW" of the local date, as in log file names.
+// "YYYYMMDDWW" of the local date, as in log file names; of a day some days
+// away from today.
 std::string LogDateStamp();
+std::string LogDateStampDaysAway(int days);
 // The lines of a log file in C:\KivraLog written today, e.g. TodayLog("setup"),
 // TodayLog("stp_UtlFile"); each line without its "[time] [thread] " head.
 std::vector<std::string> TodayLogMessages(const std::string& stem);
@@ -30,6 +32,14 @@ std::string BuildPath(const std::string& relative); // relative with '/'
 std::string SetupExe();
 std::string HelperExe(const std::string& name);
 std::string SevenZipExe();
+
+// The Unix path of a path on the test prefix's drive C.
+std::string UnixPathOf(const std::string& windowsPath);
+// Runs a /bin/sh script on the Unix side and waits up to 10 s for its end.
+// Returns whether it ended with exit status 0.
+// Programs under Wine cannot make symbolic links; tests plant them this way.
+// The script must hold no double quote.
+bool RunUnixShell(const std::string& script);
 
 // A message box that a watcher saw and closed.
 struct SeenBox {

@@ -1,11 +1,28 @@
 #include "kpack.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
+#ifdef _WIN32
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "output_file.h"
 #include "pack/pack_format.h"
+#include "pe_image.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +44,10 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File Open(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
+
+// A failed read or write, naming the file and the system's reason.
+Result CannotRead(const std::string& path) { return Fail(kIoError, "cannot read " + path + ": " + tools::ErrnoText()); }
+Result CannotWrite(const std::string& path) { return Fail(kIoError, "cannot write " + path + ": " + tools::ErrnoText()); }
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -52,9 +73,9 @@ bool WriteMixed(std::FILE* out, const char* bytes, size_t length) {
 }
 
 // Copies a file's bytes, mixed, and fails unless it holds exactly size bytes.
-Result WriteFileData(std::FILE* out, const PayloadFile& file) {
+Result WriteFileData(std::FILE* out, const std::string& outName, const PayloadFile& file) {
     File in = Open(file.path, "rb");
-    if (!in) return Fail(kIoError, "cannot read " + file.path);
+    if (!in) return CannotRead(file.path);
     std::vector<char> buffer(1 << 16);
     uint64_t done = 0;
     for (;;) {
@@ -63,9 +84,9 @@ Result WriteFileData(std::FILE* out, const PayloadFile& file) {
         done += got;
         if (done > file.size) break;
         pack::MixBuffer(buffer.data(), got);
-        if (!WriteAll(out, buffer.data(), got)) return Fail(kIoError, "cannot write the pack");
+        if (!WriteAll(out, buffer.data(), got)) return CannotWrite(outName);
     }
-    if (std::ferror(in.get())) return Fail(kIoError, "cannot read " + file.path);
+    if (std::ferror(in.get())) return CannotRead(file.path);
     if (done != file.size) return Fail(kIoError, file.path + " changed while it was packed");
     return Result();
 }
@@ -89,51 +110,46 @@ bool WriteZeros(std::FILE* out, uint64_t count) {
     return true;
 }
 
-// Output is written to a temporary file beside it and renamed into place when
-// complete, so that a failure never leaves a half-written Setup.exe behind.
-class PendingOutput {
-public:
-    explicit PendingOutput(const std::string& path) : path_(path), temp_(path + ".kpack-tmp") {}
-    ~PendingOutput() {
-        file_.reset();
-        if (!committed_) {
-            std::error_code ec;
-            fs::remove(temp_, ec);
-        }
-    }
-    bool Open() {
-        file_ = kpack::Open(temp_, "wb");
-        return file_ != nullptr;
-    }
-    std::FILE* get() const { return file_.get(); }
-    Result Commit() {
-        bool closed = std::fclose(file_.release()) == 0;
-        if (!closed) return Fail(kIoError, "cannot write " + path_);
-        std::error_code ec;
-        fs::rename(temp_, path_, ec);
-        if (ec) return Fail(kIoError, "cannot write " + path_ + ": " + ec.message());
-        committed_ = true;
-        return Result();
-    }
+// The carrier's executable header, when it is one.
+bool CarrierHeader(const std::string& carrier, tools::PeHeader* header) {
+    File in = Open(carrier, "rb");
+    return in && tools::ReadPeHeader(in.get(), header);
+}
 
-private:
-    std::string path_;
-    std::string temp_;
-    File file_;
-    bool committed_ = false;
-};
+Result Commit(tools::OutputFile& out) {
+    std::string error;
+    if (!out.Commit(&error)) return Fail(kIoError, error);
+    return Result();
+}
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
+// After the pack is written: the header checksum of an executable carrier is
+// set for the whole new file, as the linker set it for the bare program.
+Result FinishCarrier(const std::string& carrier, const std::string& output, tools::OutputFile& out) {
+    tools::PeHeader header;
+    if (CarrierHeader(carrier, &header) && header.checksum != 0 && !tools::WritePeChecksum(out.get(), header))
+        return CannotWrite(output);
+    return Commit(out);
+}
+
+Result OpenOutput(tools::OutputFile& out) {
+    std::string error;
+    if (!out.Open(&error)) return Fail(kIoError, error);
+    return Result();
 }
 
 // Checks the carrier, and writes it padded with zeros to offset into out.
 Result WriteCarrierPart(const std::string& carrier, uint32_t offset, uint64_t packSize,
-                        std::FILE* out) {
+                        std::FILE* out, const std::string& outName) {
     std::error_code ec;
     uint64_t carrierSize = fs::file_size(carrier, ec);
-    if (ec || !fs::is_regular_file(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier);
+    if (ec || !fs::is_regular_file(carrier, ec))
+        return Fail(kIoError, "cannot read carrier " + carrier + ": " + (ec ? ec.message() : "not a plain file"));
+    tools::PeHeader header;
+    if (CarrierHeader(carrier, &header) && header.signatureSize != 0)
+        return Fail(kCarrierRefused, "carrier " + carrier + " is signed (" +
+                                         std::to_string(header.signatureSize) +
+                                         " bytes of Authenticode signature); a pack stamped into it "
+                                         "would break the signature: stamp the unsigned program, then sign");
     if (carrierSize > offset)
         return Fail(kCarrierRefused, "carrier " + carrier + " is " + std::to_string(carrierSize) +
                                          " bytes, longer than the pack offset " +
@@ -143,8 +159,8 @@ Result WriteCarrierPart(const std::string& carrier, uint32_t offset, uint64_t pa
                                          " bytes at offset " + std::to_string(offset) +
                                          " would make a carrier of 4 GiB or more");
     File in = Open(carrier, "rb");
-    if (!in || !CopyStream(in.get(), out)) return Fail(kIoError, "cannot copy carrier " + carrier);
-    if (!WriteZeros(out, offset - carrierSize)) return Fail(kIoError, "cannot write the output");
+    if (!in) return CannotRead(carrier);
+    if (!CopyStream(in.get(), out) || !WriteZeros(out, offset - carrierSize)) return CannotWrite(outName);
     return Result();
 }
 
@@ -175,7 +191,7 @@ Result CollectPayload(const std::string& folder, std::vector<PayloadFile>* files
                             "characters, no trailing dot or blank, no device name)");
         std::error_code sizeEc;
         uint64_t size = entry.file_size(sizeEc);
-        if (sizeEc) return Fail(kIoError, "cannot read " + entry.path().string());
+        if (sizeEc) return Fail(kIoError, "cannot read " + entry.path().string() + ": " + sizeEc.message());
         if (size >= kFourGiB) return Fail(kPayloadRefused, "payload file " + name + " is 4 GiB or more");
         PayloadFile file;
         file.name = name;
@@ -203,20 +219,20 @@ uint64_t PackSize(const std::vector<PayloadFile>& files) {
     return size;
 }
 
-Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out) {
+Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out, const std::string& outName) {
     if (PackSize(files) >= kFourGiB) return Fail(kPayloadRefused, "the payload makes a pack of 4 GiB or more");
-    if (!WriteMixed(out, pack::kMarker, pack::kMarkerLen)) return Fail(kIoError, "cannot write the pack");
+    if (!WriteMixed(out, pack::kMarker, pack::kMarkerLen)) return CannotWrite(outName);
     for (const PayloadFile& f : files) {
         if (!WriteRecordHead(out, (uint32_t)f.name.size(), (uint32_t)f.size) ||
             !WriteMixed(out, f.name.data(), f.name.size()))
-            return Fail(kIoError, "cannot write the pack");
-        Result r = WriteFileData(out, f);
+            return CannotWrite(outName);
+        Result r = WriteFileData(out, outName, f);
         if (!r.ok()) return r;
     }
     // Always the end record: whatever is appended to the carrier later, a
     // signature for one, is then ignored by the unpacker.
     if (!WriteRecordHead(out, pack::kEndNameLen, 0) || !WriteMixed(out, pack::kEndName, pack::kEndNameLen))
-        return Fail(kIoError, "cannot write the pack");
+        return CannotWrite(outName);
     return Result();
 }
 
@@ -224,66 +240,80 @@ Result PackFolder(const std::string& folder, const std::string& packPath) {
     std::vector<PayloadFile> files;
     Result r = CollectPayload(folder, &files);
     if (!r.ok()) return r;
-    PendingOutput out(packPath);
-    if (!out.Open()) return Fail(kIoError, "cannot write " + packPath);
-    r = WritePack(files, out.get());
+    tools::OutputFile out(packPath);
+    r = OpenOutput(out);
+    if (r.ok()) r = WritePack(files, out.get(), packPath);
     if (!r.ok()) return r;
-    return out.Commit();
+    return Commit(out);
 }
 
 Result StampPack(const std::string& carrier, const std::string& packPath, uint32_t offset,
                  const std::string& output) {
-    if (SameFile(carrier, output) || SameFile(packPath, output))
+    if (tools::SameFile(carrier, output) || tools::SameFile(packPath, output))
         return Fail(kUsage, "the output must be a new file, not the carrier or the pack");
     std::error_code ec;
     uint64_t packSize = fs::file_size(packPath, ec);
-    if (ec) return Fail(kIoError, "cannot read pack " + packPath);
-    PendingOutput out(output);
-    if (!out.Open()) return Fail(kIoError, "cannot write " + output);
-    Result r = WriteCarrierPart(carrier, offset, packSize, out.get());
+    if (ec) return Fail(kIoError, "cannot read pack " + packPath + ": " + ec.message());
+    tools::OutputFile out(output);
+    Result r = OpenOutput(out);
+    if (r.ok()) r = WriteCarrierPart(carrier, offset, packSize, out.get(), output);
     if (!r.ok()) return r;
     File in = Open(packPath, "rb");
-    if (!in || !CopyStream(in.get(), out.get())) return Fail(kIoError, "cannot copy pack " + packPath);
-    return out.Commit();
+    if (!in) return CannotRead(packPath);
+    if (!CopyStream(in.get(), out.get())) return CannotWrite(output);
+    return FinishCarrier(carrier, output, out);
 }
 
 Result MakeCarrier(const std::string& folder, const std::string& carrier, uint32_t offset,
                    const std::string& output) {
-    if (SameFile(carrier, output)) return Fail(kUsage, "the output must be a new file, not the carrier");
+    if (tools::SameFile(carrier, output)) return Fail(kUsage, "the output must be a new file, not the carrier");
     std::vector<PayloadFile> files;
     Result r = CollectPayload(folder, &files);
     if (!r.ok()) return r;
-    PendingOutput out(output);
-    if (!out.Open()) return Fail(kIoError, "cannot write " + output);
-    r = WriteCarrierPart(carrier, offset, PackSize(files), out.get());
+    tools::OutputFile out(output);
+    r = OpenOutput(out);
+    if (r.ok()) r = WriteCarrierPart(carrier, offset, PackSize(files), out.get(), output);
+    if (r.ok()) r = WritePack(files, out.get(), output);
     if (!r.ok()) return r;
-    r = WritePack(files, out.get());
-    if (!r.ok()) return r;
-    return out.Commit();
+    return FinishCarrier(carrier, output, out);
 }
 
-Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing) {
+namespace {
+
+// Walks the pack at offset by the unpacker's rules, calling visit for each
+// record before the end record, and stops where the unpacker would stop.
+using Visitor = std::function<Result(std::FILE* carrier, const ListedRecord& record, const std::string& where)>;
+
+Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, const Visitor& visit) {
     *listing = Listing();
     std::error_code ec;
     uint64_t size = fs::file_size(carrier, ec);
-    if (ec) return Fail(kIoError, "cannot read carrier " + carrier);
+    if (ec) return Fail(kIoError, "cannot read carrier " + carrier + ": " + ec.message());
+    File in = Open(carrier, "rb");
+    if (!in) return CannotRead(carrier);
+    tools::PeHeader header;
+    if (tools::ReadPeHeader(in.get(), &header)) {
+        listing->executable = true;
+        listing->signatureSize = header.signatureSize;
+        uint32_t sum = 0;
+        listing->checksumOk = tools::ComputePeChecksum(in.get(), header.checksumAt, &sum) && sum == header.checksum;
+    }
     if (size >= kFourGiB) return Fail(kPackDamaged, "carrier is 4 GiB or more; the unpacker refuses it");
     if (offset >= size)
         return Fail(kPackDamaged, "carrier is " + std::to_string(size) + " bytes; no pack at offset " +
                                       std::to_string(offset));
-    File in = Open(carrier, "rb");
-    if (!in) return Fail(kIoError, "cannot read carrier " + carrier);
-    std::vector<char> region((size_t)(size - offset));
-    if (std::fseek(in.get(), (long)offset, SEEK_SET) != 0 ||
-        std::fread(region.data(), 1, region.size(), in.get()) != region.size())
-        return Fail(kIoError, "cannot read carrier " + carrier);
-
-    const uint64_t regionLen = region.size();
+    const uint64_t regionLen = size - offset;
     auto at = [&](uint64_t pos) { return "at carrier byte " + std::to_string(offset + pos); };
+    auto read = [&](uint64_t pos, void* buffer, size_t length) {
+        return tools::SeekTo(in.get(), offset + pos) && std::fread(buffer, 1, length, in.get()) == length;
+    };
+    const Result readError = Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+
     if (regionLen < pack::kMarkerLen) return Fail(kPackDamaged, "no room for the pack marker " + at(0));
-    std::string marker(region.data(), pack::kMarkerLen);
-    pack::MixBuffer(&marker[0], marker.size());
-    if (marker != std::string(pack::kMarker, pack::kMarkerLen))
+    char marker[pack::kMarkerLen];
+    if (!read(0, marker, sizeof marker)) return readError;
+    pack::MixBuffer(marker, sizeof marker);
+    if (std::memcmp(marker, pack::kMarker, pack::kMarkerLen) != 0)
         return Fail(kPackDamaged, "no pack marker " + at(0));
 
     uint64_t pos = pack::kMarkerLen;
@@ -292,16 +322,19 @@ Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing) {
         const std::string record = "record " + std::to_string(index) + " " + at(pos) + ": ";
         if (regionLen - pos < pack::kRecordHeadLen)
             return Fail(kPackDamaged, record + "its lengths are cut off by the end of the carrier");
-        const unsigned char* head = reinterpret_cast<const unsigned char*>(region.data() + pos);
+        unsigned char head[pack::kRecordHeadLen];
+        if (!read(pos, head, sizeof head)) return readError;
         uint32_t nameLen = pack::ReadLe32(head);
         uint32_t dataLen = pack::ReadLe32(head + 4);
         if (nameLen > pack::kMaxNameLen)
-            return Fail(kPackDamaged, record + "name length " + std::to_string(nameLen) + " exceeds 64");
+            return Fail(kPackDamaged, record + "name length " + std::to_string(nameLen) + " exceeds " +
+                                          std::to_string(pack::kMaxNameLen));
         uint64_t recordEnd = pos + pack::kRecordHeadLen + nameLen + (uint64_t)dataLen;
         if (recordEnd > regionLen)
             return Fail(kPackDamaged, record + "reaches " + std::to_string(recordEnd - regionLen) +
                                           " bytes past the end of the carrier");
-        std::string name(region.data() + pos + pack::kRecordHeadLen, nameLen);
+        std::string name(nameLen, '\0');
+        if (nameLen && !read(pos + pack::kRecordHeadLen, &name[0], nameLen)) return readError;
         pack::MixBuffer(&name[0], name.size());
         if (!pack::IsSafeRecordName(name.data(), name.size(), 1))
             return Fail(kPackDamaged, record + "name is not allowed; the unpacker refuses it");
@@ -311,11 +344,157 @@ Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing) {
             listing->trailing = size - listing->packEnd;
             return Result();
         }
-        listing->records.push_back(ListedRecord{name, dataLen});
+        ListedRecord listed{name, dataLen, offset + pos + pack::kRecordHeadLen + nameLen};
+        Result r = visit(in.get(), listed, record);
+        if (!r.ok()) return r;
+        listing->records.push_back(listed);
         pos = recordEnd;
     }
     listing->packEnd = size;
     return Result();
+}
+
+// Where extract writes: a folder opened once, whose entries are opened without
+// following links.
+#ifdef _WIN32
+struct OutputDir {
+    std::string path;
+    Result Open(const std::string& dir) {
+        path = dir;
+        DWORD attributes = GetFileAttributesA(dir.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (!CreateDirectoryA(dir.c_str(), nullptr)) return Fail(kIoError, "cannot make folder " + dir);
+            attributes = GetFileAttributesA(dir.c_str());
+        }
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return Fail(kCarrierRefused, dir + " is a link; extract never writes through a link");
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(kCarrierRefused, dir + " is not a folder");
+        return Result();
+    }
+    // Returns a descriptor open for writing, or -1 with why set.
+    int Create(const std::string& name, std::string* why) {
+        std::string file = path + "\\" + name;
+        DWORD attributes = GetFileAttributesA(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            *why = "is a link";
+            return -1;
+        }
+        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *why = "cannot be written (error " + std::to_string(GetLastError()) + ")";
+            return -1;
+        }
+        int fd = _open_osfhandle((intptr_t)h, 0);
+        if (fd < 0) CloseHandle(h);
+        return fd;
+    }
+};
+std::FILE* OpenDescriptor(int fd) { return _fdopen(fd, "wb"); }
+void CloseDescriptor(int fd) { _close(fd); }
+#else
+struct OutputDir {
+    int fd = -1;
+    ~OutputDir() {
+        if (fd >= 0) close(fd);
+    }
+    Result Open(const std::string& dir) {
+        if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+            return Fail(kIoError, "cannot make folder " + dir + ": " + tools::ErrnoText());
+        fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
+            struct stat st;
+            bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+            return Fail(kCarrierRefused, dir + (link ? " is a link; extract never writes through a link"
+                                                     : " is not a folder"));
+        }
+        if (fd < 0) return Fail(kIoError, "cannot open folder " + dir + ": " + tools::ErrnoText());
+        return Result();
+    }
+    int Create(const std::string& name, std::string* why) {
+        // Non-blocking, so that a pipe planted under the name cannot stall us.
+        int out = openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+        if (out < 0) {
+            *why = errno == ELOOP ? "is a link" : "cannot be written: " + tools::ErrnoText();
+            return -1;
+        }
+        struct stat st;
+        if (fstat(out, &st) != 0 || !S_ISREG(st.st_mode)) {
+            close(out);
+            *why = "is not a plain file";
+            return -1;
+        }
+        fcntl(out, F_SETFL, fcntl(out, F_GETFL) & ~O_NONBLOCK);
+        return out;
+    }
+};
+std::FILE* OpenDescriptor(int fd) { return fdopen(fd, "wb"); }
+void CloseDescriptor(int fd) { close(fd); }
+#endif
+
+// Copies length bytes at the carrier's current position to out, un-mixed.
+bool CopyRecordData(std::FILE* carrier, uint32_t length, std::FILE* out) {
+    std::vector<char> buffer(1 << 16);
+    while (length > 0) {
+        size_t n = std::min<size_t>(length, buffer.size());
+        if (std::fread(buffer.data(), 1, n, carrier) != n) return false;
+        pack::MixBuffer(buffer.data(), n);
+        if (!WriteAll(out, buffer.data(), n)) return false;
+        length -= (uint32_t)n;
+    }
+    return true;
+}
+
+}  // namespace
+
+Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing) {
+    return WalkPack(carrier, offset, listing,
+                    [](std::FILE*, const ListedRecord&, const std::string&) { return Result(); });
+}
+
+Result ExtractPack(const std::string& carrier, uint32_t offset, const std::string& dir, bool force,
+                   Listing* listing) {
+    *listing = Listing();
+    std::error_code ec;
+    if (!fs::exists(carrier, ec)) return Fail(kIoError, "cannot read carrier " + carrier + ": it does not exist");
+    OutputDir out;
+    Result r = out.Open(dir);
+    if (!r.ok()) return r;
+    if (!force && !fs::is_empty(dir, ec))
+        return Fail(kCarrierRefused, "folder " + dir + " is not empty (give --force to write into it)");
+    std::vector<std::string> seen;
+    std::vector<std::string> notes;
+    r = WalkPack(carrier, offset, listing,
+                 [&](std::FILE* in, const ListedRecord& record, const std::string& where) {
+        // The setup joins the name to its fresh work folder, where no
+        // sub-folder exists: it cannot create such a file and stops there.
+        if (record.name.find_first_of("\\/") != std::string::npos)
+            return Fail(kPackDamaged, where + "name " + record.name +
+                                          " has a folder part; the setup cannot create it and stops here");
+        const std::string key = Lower(record.name);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            notes.push_back(where + "name " + record.name +
+                            " repeats an earlier name (letter case aside); Windows would write both "
+                            "into one file, here the later replaces the earlier");
+        seen.push_back(key);
+        std::string why;
+        int fd = out.Create(record.name, &why);
+        if (fd < 0)
+            return Fail(why == "is a link" ? kCarrierRefused : kIoError,
+                        where + dir + "/" + record.name + " " + why +
+                            (why == "is a link" ? "; extract never writes through a link" : ""));
+        std::FILE* file = OpenDescriptor(fd);
+        if (!file) {
+            CloseDescriptor(fd);
+            return CannotWrite(dir + "/" + record.name);
+        }
+        bool ok = tools::SeekTo(in, record.dataAt) && CopyRecordData(in, record.size, file);
+        ok = std::fclose(file) == 0 && ok;
+        if (!ok) return Fail(kIoError, where + "cannot write " + dir + "/" + record.name + ": " + tools::ErrnoText());
+        return Result();
+    });
+    listing->notes = notes;
+    return r;
 }
 
 }  // namespace kpack

@@ -9,16 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes.h"
+
 namespace kpack {
 
-// Exit codes of the kpack program; release scripts rely on these numbers.
+// kpack's outcomes in the tools' one exit-code table (tools/common/exit_codes.h).
 enum ExitCode {
-    kOk = 0,
-    kIoError = 1,         // a file could not be read or written
-    kUsage = 2,           // bad command line
-    kPayloadRefused = 3,  // the payload folder holds something a pack cannot carry
-    kCarrierRefused = 4,  // the carrier is already longer than the offset, or too large
-    kPackDamaged = 5,     // list: the pack does not read to its end
+    kOk = tools::kExitOk,
+    kIoError = tools::kExitIo,
+    kUsage = tools::kExitUsage,
+    kPayloadRefused = tools::kExitInputRefused,   // the payload folder holds something a pack cannot carry
+    kCarrierRefused = tools::kExitOutputRefused,  // the carrier is too long, too large or signed; DIR not fit
+    kPackDamaged = tools::kExitCheckFailed,       // list, extract: the pack does not read to its end
 };
 
 // Outcome of one operation: kOk, or another code with a message for stderr.
@@ -44,15 +46,19 @@ Result CollectPayload(const std::string& folder, std::vector<PayloadFile>* files
 uint64_t PackSize(const std::vector<PayloadFile>& files);
 
 // Writes the pack of these files to out: marker, one record per file, end
-// record. Fails when a file cannot be read or its size changed since collecting.
-Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out);
+// record. Fails when a file cannot be read or its size changed since collecting;
+// outName names out in messages.
+Result WritePack(const std::vector<PayloadFile>& files, std::FILE* out, const std::string& outName);
 
 // Writes a pack file from a payload folder.
 Result PackFolder(const std::string& folder, const std::string& packPath);
 
 // Writes output: the carrier, zero bytes up to offset, then the pack file.
-// Refuses a carrier longer than offset, and a result of 4 GiB or more (the
-// unpacker refuses such a carrier). Output is written whole or not at all.
+// Refuses a carrier longer than offset, a result of 4 GiB or more (the
+// unpacker refuses such a carrier), and a signed carrier (the stamp would break
+// the signature: sign after stamping). When the carrier is an executable whose
+// header holds a checksum, the output's checksum is set for its new bytes.
+// Output is written whole or not at all.
 Result StampPack(const std::string& carrier, const std::string& packPath, uint32_t offset,
                  const std::string& output);
 
@@ -63,6 +69,7 @@ Result MakeCarrier(const std::string& folder, const std::string& carrier, uint32
 struct ListedRecord {
     std::string name;
     uint32_t size = 0;
+    uint64_t dataAt = 0;  // carrier offset of its data
 };
 
 struct Listing {
@@ -70,11 +77,24 @@ struct Listing {
     bool endRecord = false;             // ended with the end record, not by filling the region
     uint64_t packEnd = 0;               // carrier offset just after the pack's last record read
     uint64_t trailing = 0;              // carrier bytes after the end record (ignored)
+    bool executable = false;            // the carrier is a Windows executable; then:
+    bool checksumOk = false;            //   its header checksum matches its bytes
+    uint32_t signatureSize = 0;         //   bytes of Authenticode signature, 0 when unsigned
+    std::vector<std::string> notes;     // extract: what the user should know, for stderr
 };
 
 // Reads the pack at offset in a carrier by the unpacker's rules and lists its
 // records. kPackDamaged, with what is wrong and the records before it, when
 // the pack would not unpack to its end.
 Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing);
+
+// Writes the files of the pack at offset into dir (made when missing), as the
+// setup would unpack them into its fresh work folder, and lists them. The end
+// record's empty file is not made. Refuses a dir that is a link, or holds
+// anything unless force is set; never writes through a link inside dir. On a
+// damaged pack, writes the records the setup would have written, then returns
+// kPackDamaged naming the record where the setup stops.
+Result ExtractPack(const std::string& carrier, uint32_t offset, const std::string& dir, bool force,
+                   Listing* listing);
 
 }  // namespace kpack

@@ -4,7 +4,9 @@
 // setup uses (integrity/), so that what it writes is what the setup accepts.
 #include <ctype.h>
 #include <errno.h>
+#include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -19,23 +21,20 @@
 #include <sys/random.h>
 #endif
 
+#include "cli.h"
+#include "exit_codes.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_file.h"
+#include "output_file.h"
+
+using namespace tools;
 
 namespace {
 
-// Exit codes; stable, documented in docs/integrity-tool.md.
-enum ExitCode {
-    kExitOk = 0,
-    kExitMismatch = 1,  // check: the pair does not verify
-    kExitUsage = 2,
-    kExitFile = 3,      // a file cannot be read or written, or is out of limits
-    kExitCipher = 4,    // the cipher refused the text
-    kExitRandom = 5,    // no random bytes from the system
-};
-
-// The setup's password dialog takes at most 32 characters.
-const size_t kDialogMaxPassword = 32;
+// For tests only: with this variable set to a number, the 240 "random" bytes
+// of make come from a fixed sequence, so that two builds of the tool can be
+// compared byte for byte. A file made so is announced on stderr, never silently.
+const char kFixedRandomVariable[] = "KIVRA_VRFTOOL_FIXED_RANDOM";
 
 const char kUsage[] =
     "usage:\n"
@@ -46,15 +45,23 @@ const char kUsage[] =
     "                                      write the verification file of FILE\n"
     "  vrftool check FILE [VRF] [--icon ICON]\n"
     "                                      tell whether FILE matches its verification file\n"
-    "  vrftool --help\n"
+    "  vrftool --help                      (also after a command)\n"
     "\n"
     "VRF defaults to the name the setup looks for: X.ini -> X.vrf, X.xml -> XXml.vrf.\n"
     "With --icon the verification file is bound to the icon's bytes 512 to 543\n"
     "(KivraCustom.ini with LogoOptions/CustomIcon set, or KivraCustom.xml with its icon).\n"
+    "-- ends the options (a TEXT may then start with -).\n"
     "\n"
-    "exit codes: 0 done (check: the pair verifies), 1 the pair does not verify,\n"
-    "  2 usage error, 3 file error or size out of limits, 4 the cipher refused the\n"
-    "  text, 5 no random bytes from the system\n";
+    "exit codes (shared with kpack):\n"
+    "  0 done; check: the pair verifies\n"
+    "  1 a file could not be read or written\n"
+    "  2 bad command line\n"
+    "  3 an input is out of limits (a guarded file over 40588 bytes, an icon too\n"
+    "    short to bind)\n"
+    "  4 the output would overwrite an input\n"
+    "  5 check: the pair does not verify\n"
+    "  6 the cipher refused the text\n"
+    "  7 the system gave no random bytes\n";
 
 int UsageError(const char* message) {
     fprintf(stderr, "vrftool: %s\n(see vrftool --help)\n", message);
@@ -78,14 +85,15 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
 }
 
 bool WriteWholeFile(const std::string& path, const unsigned char* bytes, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) {
-        fprintf(stderr, "vrftool: cannot create %s: %s\n", path.c_str(), strerror(errno));
-        return false;
+    OutputFile out(path);
+    std::string error;
+    bool ok = out.Open(&error);
+    if (ok && fwrite(bytes, 1, size, out.get()) != size) {
+        error = "cannot write " + path + ": " + ErrnoText();
+        ok = false;
     }
-    bool ok = fwrite(bytes, 1, size, f) == size;
-    ok = (fclose(f) == 0) && ok;
-    if (!ok) fprintf(stderr, "vrftool: cannot write %s\n", path.c_str());
+    ok = ok && out.Commit(&error);
+    if (!ok) fprintf(stderr, "vrftool: %s\n", error.c_str());
     return ok;
 }
 
@@ -107,12 +115,28 @@ bool SystemRandom(unsigned char* out, size_t size) {
 #endif
 }
 
+// The test sequence: a 32-bit xorshift from the seed, the same on every system.
+bool FixedRandom(uint32_t* state, unsigned char* out, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        *state ^= *state << 13;
+        *state ^= *state >> 17;
+        *state ^= *state << 5;
+        out[i] = (unsigned char)(*state >> 24);
+    }
+    return true;
+}
+
 // Draws R: each byte uniform over 0 to 254 (255 is rejected and drawn again).
 bool DrawRandom(unsigned char r[kVrfRandomSize]) {
+    const char* seedText = getenv(kFixedRandomVariable);
+    uint32_t state = seedText ? (uint32_t)strtoul(seedText, nullptr, 10) | 1u : 0;
+    if (seedText)
+        fprintf(stderr, "vrftool: warning: %s is set: the random bytes are a fixed test sequence; "
+                        "never ship this file\n", kFixedRandomVariable);
     size_t filled = 0;
     unsigned char pool[64];
     while (filled < kVrfRandomSize) {
-        if (!SystemRandom(pool, sizeof pool)) return false;
+        if (seedText ? !FixedRandom(&state, pool, sizeof pool) : !SystemRandom(pool, sizeof pool)) return false;
         for (size_t i = 0; i < sizeof pool && filled < kVrfRandomSize; ++i) {
             if (pool[i] != 255) r[filled++] = pool[i];
         }
@@ -132,29 +156,29 @@ std::string DefaultVrfName(const std::string& guarded) {
     return "";
 }
 
-bool LoadGuarded(const std::string& path, std::vector<unsigned char>* bytes) {
-    if (!ReadWholeFile(path, bytes)) return false;
+int LoadGuarded(const std::string& path, std::vector<unsigned char>* bytes) {
+    if (!ReadWholeFile(path, bytes)) return kExitIo;
     if (bytes->size() > kVrfMaxGuardedSize) {
         fprintf(stderr, "vrftool: %s is %zu bytes; a guarded file may hold at most %u\n",
                 path.c_str(), bytes->size(), (unsigned)kVrfMaxGuardedSize);
-        return false;
+        return kExitInputRefused;
     }
-    return true;
+    return kExitOk;
 }
 
 // The block of a pair: default, or the icon's 32 bytes at offset 512. With
 // strict set, an icon too short to bind is an error; otherwise it leaves the
 // default block in force, as in the setup.
-bool LoadBlock(const std::string& icon, bool strict, unsigned char block[kVrfBlockSize]) {
+int LoadBlock(const std::string& icon, bool strict, unsigned char block[kVrfBlockSize]) {
     VrfDefaultBlock(block);
-    if (icon.empty()) return true;
+    if (icon.empty()) return kExitOk;
     std::vector<unsigned char> bytes;
-    if (!ReadWholeFile(icon, &bytes)) return false;
-    if (VrfIconBlock(bytes.data(), bytes.size(), block)) return true;
+    if (!ReadWholeFile(icon, &bytes)) return kExitIo;
+    if (VrfIconBlock(bytes.data(), bytes.size(), block)) return kExitOk;
     fprintf(stderr, "vrftool: %s is %zu bytes; binding to an icon needs at least %u%s\n",
             icon.c_str(), bytes.size(), (unsigned)kVrfIconMinSize,
             strict ? "" : " (the setup uses the default block)");
-    return !strict;
+    return strict ? kExitInputRefused : kExitOk;
 }
 
 int Encrypt(const std::vector<std::string>& args) {
@@ -168,9 +192,9 @@ int Encrypt(const std::vector<std::string>& args) {
         text = line;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     }
-    if (text.size() > kDialogMaxPassword) {
+    if (text.size() > (size_t)kMaxPasswordChars) {
         fprintf(stderr, "vrftool: warning: %zu characters; the setup's password dialog takes "
-                        "at most %zu\n", text.size(), kDialogMaxPassword);
+                        "at most %d\n", text.size(), kMaxPasswordChars);
     }
     std::vector<char> out(text.size() / 3 * 4 + 64);
     int code = utl_EncryptStr(out.data(), (unsigned)out.size(), text.data(), (unsigned)text.size());
@@ -182,19 +206,9 @@ int Encrypt(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-int Decrypt(const std::vector<std::string>& args) {
-    bool hex = false;
-    std::string text;
-    int texts = 0;
-    for (const std::string& a : args) {
-        if (a == "--hex") {
-            hex = true;
-        } else {
-            text = a;
-            ++texts;
-        }
-    }
-    if (texts != 1) return UsageError("decrypt takes one CIPHERTEXT");
+int Decrypt(const std::vector<std::string>& args, bool hex) {
+    if (args.size() != 1) return UsageError("decrypt takes one CIPHERTEXT");
+    const std::string& text = args[0];
     // The decoded bytes never outnumber the text's characters.
     std::vector<char> out(text.size() + 8, 0);
     unsigned length = (unsigned)out.size();
@@ -216,40 +230,20 @@ int Decrypt(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-// Splits FILE [VRF] [--icon ICON] [--out VRF].
-bool ParsePairArgs(const std::vector<std::string>& args, bool allowOut, std::vector<std::string>* files,
-                   std::string* icon, std::string* out) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--icon" || (allowOut && args[i] == "--out")) {
-            if (i + 1 >= args.size()) {
-                UsageError((args[i] + " needs a file name").c_str());
-                return false;
-            }
-            std::string* target = args[i] == "--icon" ? icon : out;
-            *target = args[i + 1];
-            ++i;
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            UsageError(("unknown option " + args[i]).c_str());
-            return false;
-        } else {
-            files->push_back(args[i]);
-        }
-    }
-    return true;
-}
-
-int Make(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
-    std::string icon, out;
-    if (!ParsePairArgs(args, true, &files, &icon, &out)) return kExitUsage;
+int Make(const std::vector<std::string>& files, const std::string& icon, std::string out) {
     if (files.size() != 1) return UsageError("make takes one FILE");
     if (out.empty()) out = DefaultVrfName(files[0]);
     if (out.empty()) return UsageError("FILE is neither .ini nor .xml: name the output with --out");
-    if (out == files[0] || out == icon) return UsageError("the output would overwrite an input");
+    if (SameFile(out, files[0]) || (!icon.empty() && SameFile(out, icon))) {
+        fprintf(stderr, "vrftool: %s: the output would overwrite an input\n", out.c_str());
+        return kExitOutputRefused;
+    }
 
     std::vector<unsigned char> guarded;
     unsigned char block[kVrfBlockSize];
-    if (!LoadGuarded(files[0], &guarded) || !LoadBlock(icon, true, block)) return kExitFile;
+    int loaded = LoadGuarded(files[0], &guarded);
+    if (loaded == kExitOk) loaded = LoadBlock(icon, true, block);
+    if (loaded != kExitOk) return loaded;
     unsigned char r[kVrfRandomSize];
     if (!DrawRandom(r)) {
         fprintf(stderr, "vrftool: the system gave no random bytes\n");
@@ -258,36 +252,33 @@ int Make(const std::vector<std::string>& args) {
     unsigned char image[kVrfFileSize];
     if (!VrfMakeImage(guarded.data(), guarded.size(), r, block, image)) {
         fprintf(stderr, "vrftool: cannot compute the digest of %s\n", files[0].c_str());
-        return kExitFile;
+        return kExitInputRefused;
     }
-    if (!WriteWholeFile(out, image, sizeof image)) return kExitFile;
+    if (!WriteWholeFile(out, image, sizeof image)) return kExitIo;
     printf("wrote %s (%s block)\n", out.c_str(), icon.empty() ? "default" : "icon-bound");
     return kExitOk;
 }
 
-int Check(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
-    std::string icon, unused;
-    if (!ParsePairArgs(args, false, &files, &icon, &unused)) return kExitUsage;
+int Check(const std::vector<std::string>& files, const std::string& icon) {
     if (files.empty() || files.size() > 2) return UsageError("check takes FILE and optionally VRF");
     std::string vrf = files.size() == 2 ? files[1] : DefaultVrfName(files[0]);
     if (vrf.empty()) return UsageError("FILE is neither .ini nor .xml: name its VRF");
 
     std::vector<unsigned char> guarded, image;
     unsigned char block[kVrfBlockSize];
-    if (!LoadGuarded(files[0], &guarded) || !ReadWholeFile(vrf, &image) ||
-        !LoadBlock(icon, false, block)) {
-        return kExitFile;
-    }
+    int loaded = LoadGuarded(files[0], &guarded);
+    if (loaded == kExitOk) loaded = ReadWholeFile(vrf, &image) ? kExitOk : kExitIo;
+    if (loaded == kExitOk) loaded = LoadBlock(icon, false, block);
+    if (loaded != kExitOk) return loaded;
     if (image.size() != kVrfFileSize) {
         fprintf(stderr, "vrftool: %s is %zu bytes; a verification file has %u\n", vrf.c_str(),
                 image.size(), (unsigned)kVrfFileSize);
         printf("FAILED: %s does not verify\n", files[0].c_str());
-        return kExitMismatch;
+        return kExitCheckFailed;
     }
     if (!VrfCheckImage(guarded.data(), guarded.size(), image.data(), image.size(), block)) {
         printf("FAILED: %s does not verify against %s\n", files[0].c_str(), vrf.c_str());
-        return kExitMismatch;
+        return kExitCheckFailed;
     }
     printf("OK: %s verifies against %s\n", files[0].c_str(), vrf.c_str());
     return kExitOk;
@@ -300,16 +291,22 @@ int main(int argc, char** argv) {
     // Clear texts may hold any byte; no CR may be slipped in.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    if (argc < 2) return UsageError("no command");
-    std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "--help" || command == "-h" || command == "help") {
+    CommandLine cl = ParseCommandLine(argc, argv, {"--icon", "--out"}, {"--hex"});
+    if (cl.help || (!cl.words.empty() && cl.words[0] == "help")) {
         fputs(kUsage, stdout);
         return kExitOk;
     }
+    if (!cl.error.empty()) return UsageError(cl.error.c_str());
+    if (cl.words.empty()) return UsageError("no command");
+    const std::string command = cl.words[0];
+    std::vector<std::string> args(cl.words.begin() + 1, cl.words.end());
+    const std::string icon = cl.Value("--icon"), out = cl.Value("--out");
+    if (cl.Has("--hex") && command != "decrypt") return UsageError("--hex belongs to decrypt");
+    if (!icon.empty() && command != "make" && command != "check") return UsageError("--icon belongs to make and check");
+    if (cl.values.count("--out") && command != "make") return UsageError("--out belongs to make");
     if (command == "encrypt") return Encrypt(args);
-    if (command == "decrypt") return Decrypt(args);
-    if (command == "make") return Make(args);
-    if (command == "check") return Check(args);
+    if (command == "decrypt") return Decrypt(args, cl.Has("--hex"));
+    if (command == "make") return Make(args, icon, out);
+    if (command == "check") return Check(args, icon);
     return UsageError(("unknown command " + command).c_str());
 }

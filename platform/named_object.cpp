@@ -1,0 +1,67 @@
+#include "platform/named_object.h"
+
+#include <string.h>
+
+namespace {
+
+// The "\\?\" head that GetFinalPathNameByHandle puts before a drive path.
+const wchar_t kLongPathHead[] = L"\\\\?\\";
+const size_t kLongPathHeadLen = 4;
+
+// The object's final path as a drive path, or false.
+bool FinalPathW(HANDLE object, wchar_t* out, DWORD size) {
+    DWORD n = GetFinalPathNameByHandleW(object, out, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= size) return false;
+    if (wcsncmp(out, kLongPathHead, kLongPathHeadLen) == 0)
+        memmove(out, out + kLongPathHeadLen, (n - kLongPathHeadLen + 1) * sizeof(wchar_t));
+    return true;
+}
+
+} // namespace
+
+int FinalPathOf(HANDLE object, char* out, size_t size) {
+    wchar_t final[MAX_PATH + 8];
+    if (!out || size == 0 || !FinalPathW(object, final, MAX_PATH + 8)) return 0;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, 0, final, -1, out, (int)size, nullptr, &lossy);
+    if (n == 0 || lossy) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+ObjectKind KindOfOpenObject(HANDLE object, const char* expected) {
+    BY_HANDLE_FILE_INFORMATION info;
+    wchar_t final[MAX_PATH + 8], wanted[MAX_PATH + 1];
+    if (!GetFileInformationByHandle(object, &info) || !FinalPathW(object, final, MAX_PATH + 8) ||
+        !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, expected, -1, wanted, MAX_PATH + 1))
+        return kObjectUnavailable;
+    // Paths compare without regard to letter case, as the file system does;
+    // an ordinal comparison keeps DBCS trail bytes from being folded.
+    if (CompareStringOrdinal(final, -1, wanted, -1, TRUE) != CSTR_EQUAL) return kObjectElsewhere;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return kObjectLink;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kObjectDirectory;
+    return info.nNumberOfLinks == 1 ? kObjectFile : kObjectElsewhere;
+}
+
+HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind) {
+    HANDLE object = CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (object == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        *kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kObjectMissing
+                                                                               : kObjectUnavailable;
+        return object;
+    }
+    *kind = KindOfOpenObject(object, path);
+    return object;
+}
+
+int RemoveOpenObject(HANDLE object) {
+    FILE_BASIC_INFO basic = {}; // zero times: left as they are
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(object, FileBasicInfo, &basic, sizeof basic);
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(object, FileDispositionInfo, &disposition, sizeof disposition) ? 1 : 0;
+}

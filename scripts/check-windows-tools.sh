@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The Windows builds of the tools against the Linux builds, under Wine: for the
+# same input they must write the same bytes, and each must read what the other
+# wrote.
+#   check-windows-tools.sh WINE_ROOT LINUX_BIN KPACK_EXE VRFTOOL_EXE CARRIER PAYLOAD_DIR
+set -u
+root=${1:?} linux=${2:?} kpack_exe=${3:?} vrftool_exe=${4:?} carrier=${5:?} payload=${6:?}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "$root/tools-roundtrip.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail=0
+bad() { echo "check-windows-tools: $*" >&2; fail=1; }
+win() { local p; p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${p//\//\\}"; }
+# Runs a Windows tool; its output, without CRs, goes to the file named first.
+run() { local out=$1; shift; "$here/wine-run.sh" "$@" | tr -d '\r' >"$out"; return "${PIPESTATUS[0]}"; }
+export KIVRA_WINE_ROOT=$root
+
+cp "$carrier" "$work/Setup.exe"
+"$linux/kpack" make "$payload" "$work/Setup.exe" "$work/linux.exe" || bad "kpack make failed"
+run "$work/make.out" "$kpack_exe" make "$(win "$payload")" "$(win "$work/Setup.exe")" "$(win "$work/win.exe")" ||
+  bad "kpack.exe make failed: $(cat "$work/make.out")"
+cmp -s "$work/linux.exe" "$work/win.exe" || bad "kpack.exe make wrote other bytes than kpack make"
+
+"$linux/kpack" list "$work/linux.exe" >"$work/list.linux"
+run "$work/list.win" "$kpack_exe" list "$(win "$work/linux.exe")" || bad "kpack.exe list failed"
+cmp -s "$work/list.linux" "$work/list.win" || bad "kpack.exe list says $(cat "$work/list.win")"
+run "$work/extract.out" "$kpack_exe" extract "$(win "$work/linux.exe")" "$(win "$work/files")" ||
+  bad "kpack.exe extract failed: $(cat "$work/extract.out")"
+diff -r "$payload" "$work/files" >/dev/null || bad "kpack.exe extract gave other files than were packed"
+
+# vrftool with the fixed test sequence in place of random bytes.
+printf '[Functions]\r\nUninstall=1\r\n' >"$work/KivraCustom.ini"
+export KIVRA_VRFTOOL_FIXED_RANDOM=11
+"$linux/vrftool" make "$work/KivraCustom.ini" --out "$work/linux.vrf" >/dev/null 2>&1 || bad "vrftool make failed"
+run "$work/vrf.out" "$vrftool_exe" make "$(win "$work/KivraCustom.ini")" --out "$(win "$work/win.vrf")" ||
+  bad "vrftool.exe make failed: $(cat "$work/vrf.out")"
+unset KIVRA_VRFTOOL_FIXED_RANDOM
+cmp -s "$work/linux.vrf" "$work/win.vrf" || bad "vrftool.exe make wrote other bytes than vrftool make"
+run "$work/check.out" "$vrftool_exe" check "$(win "$work/KivraCustom.ini")" "$(win "$work/linux.vrf")" ||
+  bad "vrftool.exe check refuses vrftool's pair: $(cat "$work/check.out")"
+"$linux/vrftool" encrypt 'Adm1n!' >"$work/enc.linux"
+run "$work/enc.win" "$vrftool_exe" encrypt 'Adm1n!' || bad "vrftool.exe encrypt failed"
+cmp -s "$work/enc.linux" "$work/enc.win" || bad "vrftool.exe encrypt gives $(cat "$work/enc.win")"
+
+[ $fail = 0 ] && echo "check-windows-tools: kpack.exe and vrftool.exe give the Linux tools' bytes"
+exit $fail
