@@ -16,7 +16,7 @@ MAKEFLAGS += --no-print-directory
 # The build's own output goes to build/build.log, shown in full when it fails.
 build: deps
 	@mkdir -p build
-	@echo "== building build/win, build/host and dist/ (output in build/build.log)"
+	@echo "== building the trees under build/ and dist/ (output in build/build.log)"
 	@if scripts/build.sh >build/build.log 2>&1; then \
 	  echo "dist/Setup.exe: $$(stat -c %s dist/Setup.exe) bytes"; \
 	else \
