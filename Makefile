@@ -10,8 +10,18 @@ all: build
 deps:
 	@scripts/setup-deps.sh
 
+# Sub-makes keep quiet about the folders they enter.
+MAKEFLAGS += --no-print-directory
+
+# The build's own output goes to build/build.log, shown in full when it fails.
 build: deps
-	@scripts/build.sh
+	@mkdir -p build
+	@echo "== building the trees under build/ and dist/ (output in build/build.log)"
+	@if scripts/build.sh >build/build.log 2>&1; then \
+	  echo "dist/Setup.exe: $$(stat -c %s dist/Setup.exe) bytes"; \
+	else \
+	  cat build/build.log; echo "== the build failed; its output is above and in build/build.log"; exit 1; \
+	fi
 
 test: build
 	@scripts/run-tests.sh

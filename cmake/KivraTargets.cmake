@@ -28,6 +28,11 @@ if(WIN32)
   # wants it to stay below a third.
   set(KIVRA_SETUP_STACK 8388608)
   add_compile_options(-Wall -Wextra)
+  # Every executable and DLL carries the compiler's runtime inside, so that it
+  # needs no DLLs beside it, neither on a customer's machine nor in the Wine
+  # prefix (none has libgcc_s_dw2-1.dll or libwinpthread-1.dll); this holds
+  # also for trees configured before (link flags cached there are kept).
+  add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
   # The link time stamp stays 0, so that a rebuild gives the same bytes; ld
   # still writes the header checksum.

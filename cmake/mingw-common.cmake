@@ -14,9 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Everything is linked statically so that the executables need no runtime DLLs
-# beside them, neither on a customer's machine nor in the Wine prefix.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The runtime is linked statically in cmake/KivraTargets.cmake: linker flags
+# set here would reach only freshly configured trees.
 
 # Windows programs built here run under Wine, through a wrapper that points them
 # at the test run's own prefix.

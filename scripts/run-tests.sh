@@ -1,18 +1,67 @@
 #!/usr/bin/env bash
-# Runs the host tests, then the Windows tests under Wine; fails when any fails.
+# Runs the host tests, the import check of every Windows binary, then the
+# Windows tests under Wine; fails when any fails. Ends with the variant that
+# ran and the totals, so that a log says what was tested:
+#   win32  this kernel runs 32-bit programs: the i686 build in a 32-bit prefix,
+#          the end-to-end tests starting the shipped dist/Setup.exe
+#   win64  it does not: the Windows tests as an x86_64 rebuild in a 64-bit
+#          prefix; dist/Setup.exe itself gets only its static checks
 set -u
 cd "$(dirname "$0")/.."
 start=$(date +%s)
-tree=build/win
-[ "$(scripts/wine-arch.sh)" = win32 ] || tree=build/win64
-rc=0
+results=build/test-results
+rm -rf "$results" && mkdir -p "$results"
+passed=0 failed=0 rc=0 counts=()
+
+run_ctest() { # tree, ctest options...
+  local tree=$1 name xml tests failures skipped
+  shift
+  name=$(basename "$tree")
+  xml=$PWD/$results/$name.xml
+  (cd "$tree" && ctest --output-on-failure --output-junit "$xml" "$@") || rc=1
+  # The report's head: tests="N" failures="N" disabled="N" skipped="N" (not run).
+  tests=$(sed -n 's/^[[:space:]]*tests="\([0-9]*\)".*/\1/p' "$xml" 2>/dev/null | head -n 1)
+  failures=$(sed -n 's/^[[:space:]]*failures="\([0-9]*\)".*/\1/p' "$xml" 2>/dev/null | head -n 1)
+  skipped=$(sed -n 's/^[[:space:]]*skipped="\([0-9]*\)".*/\1/p' "$xml" 2>/dev/null | head -n 1)
+  if [ -z "$tests" ] || [ -z "$failures" ]; then
+    echo "== $tree: ctest left no report; counted as one failure"
+    failed=$((failed + 1)) rc=1
+    counts+=("$tree failed to run")
+    return
+  fi
+  failures=$((failures + ${skipped:-0}))
+  passed=$((passed + tests - failures))
+  failed=$((failed + failures))
+  counts+=("$tree $((tests - failures))/$tests")
+}
+
+if [ "$(scripts/wine-arch.sh)" = win32 ]; then
+  tree=build/win
+  variant="i686 build, 32-bit prefix (end-to-end tests started dist/Setup.exe)"
+else
+  tree=build/win64
+  why="this kernel runs no 32-bit programs"
+  [ "${KIVRA_FORCE_WIN64:-}" = 1 ] && why="KIVRA_FORCE_WIN64=1"
+  variant="x86_64 build, 64-bit prefix ($why; end-to-end tests started an x86_64 rebuild, dist/Setup.exe had only its static checks)"
+fi
+
 echo "== host tests"
-ctest --test-dir build/host -j 2 --output-on-failure || rc=1
+run_ctest build/host -j 2
+echo "== import check of every Windows binary"
+if scripts/check-imports.sh --all build/ dist/; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)) rc=1
+fi
+counts+=("import check")
 if [ "$tree" != build/win ]; then
   echo "== checks of the i686 Setup.exe"
-  ctest --test-dir build/win --output-on-failure || rc=1
+  run_ctest build/win
 fi
 echo "== Windows tests under Wine ($tree)"
-ctest --test-dir "$tree" --output-on-failure || rc=1
+run_ctest "$tree"
 echo "== make test took $(($(date +%s) - start)) s"
+echo "Windows tests: $variant"
+summary=$(printf '%s, ' "${counts[@]}")
+echo "$passed passed, $failed failed (${summary%, })"
 exit $rc

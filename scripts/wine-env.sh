@@ -3,8 +3,14 @@
 # refuses 32-bit programs (some virtual machines run without IA-32 emulation),
 # Wine's 32-bit loader cannot start at all, and the Windows tests run as x86_64
 # builds of the same sources in a 64-bit prefix instead.
+# KIVRA_FORCE_WIN64=1 takes the x86_64 way on a machine that could run both, to
+# try that variant.
 kivra_wine_arch() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo win32; else echo win64; fi
+  if [ "${KIVRA_FORCE_WIN64:-}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo win32
+  else
+    echo win64
+  fi
 }
 
 kivra_wine_env() { # session root

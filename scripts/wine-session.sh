@@ -26,15 +26,27 @@ stop() {
 
 start() {
   stop
-  rm -rf "$root/prefix" "$root/display" "$root/arch"
+  rm -rf "$root/prefix" "$root/display" "$root/displayfd" "$root/arch"
   : >"$root/session.log"
   kivra_wine_arch >"$root/arch"
-  local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
+  # Xvfb picks the display itself, taking its lock file before it claims the
+  # number: two runs started at the same moment cannot both pick one display.
+  # It writes the number and a line break to fd 3 once it listens.
+  local n=""
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$root/displayfd" >"$root/xvfb.log" 2>&1 &
   echo $! >"$root/xvfb.pid"
+  for _ in $(seq 100); do
+    read -r n <"$root/displayfd" && [[ $n =~ ^[0-9]+$ ]] && break
+    n=""
+    sleep 0.1
+  done
+  if [ -z "$n" ]; then
+    echo "wine-session: Xvfb did not start" >&2
+    cat "$root/xvfb.log" >&2
+    stop
+    exit 1
+  fi
   echo ":$n" >"$root/display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   kivra_wine_env "$root"
   # Make the prefix and let it settle, then keep one server for the whole run.
   "$WINE" wineboot -i >>"$root/session.log" 2>&1 </dev/null

@@ -134,7 +134,7 @@ std::string UnixToWindows(const std::string& unixPath) {
 std::string BuildPath(const std::string& relative) {
     return UnixToWindows(std::string(KIVRA_BUILD_DIR_UNIX) + "/" + relative);
 }
-std::string SetupExe() { return BuildPath("setup/Setup.exe"); }
+std::string SetupExe() { return UnixToWindows(KIVRA_SETUP_EXE_UNIX); }
 std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }
 std::string SevenZipExe() { return UnixToWindows(KIVRA_7ZA_UNIX); }
 

@@ -27,6 +27,8 @@ void ClearLogs();
 
 // Windows paths of programs of this build tree.
 std::string BuildPath(const std::string& relative); // relative with '/'
+// The Setup.exe that end-to-end tests start: the shipped dist/Setup.exe in the
+// i686 tree, the tree's own rebuild in the x86_64 tree.
 std::string SetupExe();
 std::string HelperExe(const std::string& name);
 std::string SevenZipExe();
