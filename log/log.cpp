@@ -59,15 +59,24 @@ HANDLE OpenExistingLog(const char* path) {
     return OpenLogFile(path, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
-void WriteLine(const char* dir, const LogKind& kind, const char* message) {
-    // Default security, as every writer of the client's logs makes it.
-    if (!DirExists(dir)) CreateDirectoryA(dir, nullptr);
-    // The folder must be the folder of that name, not a link to another place,
-    // and stays so (no delete sharing) until the line is written.
-    ObjectKind folderKind;
-    ScopedHandle folder(OpenNamedObject(dir, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, &folderKind));
-    if (folderKind != kObjectDirectory) return;
+// Opens the log folder itself and holds it (no delete sharing), creating it
+// when missing. Invalid when it is not the real folder of that name: a link to
+// another place would have the day's new file created there.
+HANDLE HoldLogFolder(const char* dir) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    ObjectKind kind;
+    HANDLE folder = OpenNamedObject(dir, 0, share, &kind);
+    if (kind == kObjectMissing) {
+        // Default security, as every writer of the client's logs makes it.
+        CreateDirectoryA(dir, nullptr);
+        folder = OpenNamedObject(dir, 0, share, &kind);
+    }
+    if (kind == kObjectDirectory) return folder;
+    if (folder != INVALID_HANDLE_VALUE) CloseHandle(folder);
+    return INVALID_HANDLE_VALUE;
+}
 
+void WriteLine(const char* dir, const LogKind& kind, const char* message) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char path[MAX_PATH];
@@ -77,8 +86,12 @@ void WriteLine(const char* dir, const LogKind& kind, const char* message) {
 
     ScopedHandle file;
     if (FileExists(path)) {
+        // Where the opened file really is covers the folder as well, so an
+        // existing day's file needs no look at the folder of its own.
         file.Reset(OpenExistingLog(path));
     } else {
+        ScopedHandle folder(HoldLogFolder(dir));
+        if (!folder.Valid()) return;
         RemoveSameWeekday(dir, kind.stem, now.wDayOfWeek);
         file.Reset(OpenLogFile(path, CREATE_NEW, FILE_SHARE_READ));
         // Another writer may have created it in the meantime.
