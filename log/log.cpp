@@ -42,6 +42,10 @@ void RemoveSameWeekday(const char* dir, const char* stem, unsigned weekday) {
     if (n > 0 && (size_t)n < sizeof pattern) DeleteMatchingFiles(dir, pattern);
 }
 
+// What OpenLogFile leaves as the last error when it refuses a name:
+// ERROR_NOT_SAME_OBJECT, which mingw's headers lack.
+const DWORD kNotThisFile = 1656;
+
 // Opens the log file at path for appending, creating it new with CREATE_NEW.
 // A name that is not a plain file of its own (a link, a file with a second
 // name) gets no line: the elevated setup would otherwise write wherever a user
@@ -51,7 +55,7 @@ HANDLE OpenLogFile(const char* path, DWORD disposition, DWORD share) {
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE || KindOfOpenObject(file, path) == kObjectFile) return file;
     CloseHandle(file);
-    SetLastError(ERROR_ACCESS_DENIED);
+    SetLastError(kNotThisFile);
     return INVALID_HANDLE_VALUE;
 }
 
@@ -84,12 +88,15 @@ void WriteLine(const char* dir, const LogKind& kind, const char* message) {
                      now.wMonth, now.wDay, now.wDayOfWeek);
     if (n < 0 || (size_t)n >= sizeof path) return;
 
-    ScopedHandle file;
-    if (FileExists(path)) {
-        // Where the opened file really is covers the folder as well, so an
-        // existing day's file needs no look at the folder of its own.
-        file.Reset(OpenExistingLog(path));
-    } else {
+    // The day's file is opened straight away and looked for only when that
+    // fails (a look costs Wine as much as the open, and every line but the
+    // day's first finds the file). Where the opened file really is covers the
+    // folder as well, so an existing day's file needs no look at the folder of
+    // its own. A name that leads elsewhere loses the line, and so does a file
+    // that is there but cannot be opened; no file of that name (a directory
+    // does not count) makes this the first line of the day.
+    ScopedHandle file(OpenExistingLog(path));
+    if (!file.Valid() && GetLastError() != kNotThisFile && !FileExists(path)) {
         ScopedHandle folder(HoldLogFolder(dir));
         if (!folder.Valid()) return;
         RemoveSameWeekday(dir, kind.stem, now.wDayOfWeek);
