@@ -1,6 +1,5 @@
 #include "platform/delete_tree.h"
 
-#include <string.h>
 #include <windows.h>
 
 #include "platform/exists.h"
@@ -15,8 +14,6 @@ enum Reach {
     kDirFlat,      // with a directory: its files, then the directory if now empty
     kDirTree,      // with a directory: everything below it, then the directory
 };
-
-bool IsDotOrDotDot(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // Deletes the object at path through its own handle when it is a file, a link
 // (as itself) or, with dirs, an empty directory. Returns 1 when it is gone or

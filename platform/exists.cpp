@@ -1,5 +1,6 @@
 #include "platform/exists.h"
 
+#include <string.h>
 #include <windows.h>
 
 #include "platform/handle.h"
@@ -25,3 +26,5 @@ int AnyEntryMatching(const char* path, bool wantDir) {
 int FileExists(const char* path) { return AnyEntryMatching(path, false); }
 
 int DirExists(const char* path) { return AnyEntryMatching(path, true); }
+
+int IsDotOrDotDot(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }

@@ -1,7 +1,6 @@
 #include "platform/work_dir_trust.h"
 
 #include <stdio.h>
-#include <string.h>
 
 #include "platform/delete_tree.h"
 #include "platform/exists.h"
@@ -12,8 +11,6 @@
 namespace {
 
 const char kAsideSuffix[] = ".untrusted";
-
-bool IsDotOrDotDot(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // Gives everything below dir the protected descriptor, each object through its
 // own handle. False at the first object that is not a real directory or a

@@ -148,7 +148,7 @@ void PlaceConfigFile(const char* name) {
     memcpy(prefix, name, prefixLen);
     prefix[prefixLen] = '\0';
     // "." or ".." would name the data folder itself or the work directory.
-    if (strcmp(prefix, ".") == 0 || strcmp(prefix, "..") == 0) return;
+    if (IsDotOrDotDot(prefix)) return;
     char dataDir[MAX_PATH], target[MAX_PATH], from[MAX_PATH], to[MAX_PATH];
     if (!JoinPath(dataDir, sizeof dataDir, workDir, "data") ||
         !JoinPath(target, sizeof target, dataDir, prefix) ||
