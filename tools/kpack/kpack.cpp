@@ -355,7 +355,9 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, c
 }
 
 // Where extract writes: a folder opened once, whose entries are opened without
-// following links.
+// following links. Create returns a descriptor open for writing, or -1 with why
+// set; a name that is a link gets kIsLink as its why.
+const char kIsLink[] = "is a link; extract never writes through a link";
 #ifdef _WIN32
 struct OutputDir {
     std::string path;
@@ -371,12 +373,11 @@ struct OutputDir {
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(kCarrierRefused, dir + " is not a folder");
         return Result();
     }
-    // Returns a descriptor open for writing, or -1 with why set.
     int Create(const std::string& name, std::string* why) {
         std::string file = path + "\\" + name;
         DWORD attributes = GetFileAttributesA(file.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            *why = "is a link";
+            *why = kIsLink;
             return -1;
         }
         HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -415,7 +416,7 @@ struct OutputDir {
         // Non-blocking, so that a pipe planted under the name cannot stall us.
         int out = openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
         if (out < 0) {
-            *why = errno == ELOOP ? "is a link" : "cannot be written: " + tools::ErrnoText();
+            *why = errno == ELOOP ? kIsLink : "cannot be written: " + tools::ErrnoText();
             return -1;
         }
         struct stat st;
@@ -480,9 +481,7 @@ Result ExtractPack(const std::string& carrier, uint32_t offset, const std::strin
         std::string why;
         int fd = out.Create(record.name, &why);
         if (fd < 0)
-            return Fail(why == "is a link" ? kCarrierRefused : kIoError,
-                        where + dir + "/" + record.name + " " + why +
-                            (why == "is a link" ? "; extract never writes through a link" : ""));
+            return Fail(why == kIsLink ? kCarrierRefused : kIoError, where + dir + "/" + record.name + " " + why);
         std::FILE* file = OpenDescriptor(fd);
         if (!file) {
             CloseDescriptor(fd);
