@@ -6,11 +6,13 @@
 #   build/host   native code and the tests of the build-side tools (sanitizers)
 #   build/tools  the build-side tools as shipped in dist/bin/ (optimised, static
 #                C++ runtime); the Windows tree adds their .exe builds
+# and dist/BUILDINFO, what the shipped bytes were built from.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
-cache=${KIVRA_CACHE:-/var/cache/kivra-build}
-arch=$(scripts/wine-arch.sh)
+. scripts/wine-env.sh
+cache=$(kivra_cache)
+arch=$(kivra_wine_arch)
 
 configure() { # tree, toolchain, tests, 7za
   # (A configured tree ignores its toolchain file, and CMake would warn so.)
@@ -32,6 +34,7 @@ cmake -S . -B build/tools -DCMAKE_BUILD_TYPE=Release -DKIVRA_TOOLS_ONLY=ON >/dev
 cmake --build build/tools -j "$jobs"
 cmake --install build/win --prefix dist >/dev/null
 cmake --install build/tools --prefix dist >/dev/null
+scripts/buildinfo.sh >dist/BUILDINFO
 
 # The demo carrier: the shipped Setup.exe with the demo payload stamped in at byte 490000.
 dist/bin/kpack make build/win/demo-payload dist/Setup.exe dist/Setup-demo.exe

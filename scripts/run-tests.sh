@@ -4,8 +4,10 @@
 # ran and the totals, so that a log says what was tested:
 #   win32  this kernel runs 32-bit programs: the i686 build in a 32-bit prefix,
 #          the end-to-end tests starting the shipped dist/Setup.exe
-#   win64  it does not: the Windows tests as an x86_64 rebuild in a 64-bit
-#          prefix; dist/Setup.exe itself gets only its static checks
+#   win64  it does not, the 32-bit Wine could not be installed, or
+#          KIVRA_FORCE_WIN64=1 (the last lines say which): the Windows tests
+#          as an x86_64 rebuild in a 64-bit prefix; dist/Setup.exe itself gets
+#          only its static checks
 set -u
 cd "$(dirname "$0")/.."
 start=$(date +%s)
@@ -40,8 +42,7 @@ if [ "$(scripts/wine-arch.sh)" = win32 ]; then
   variant="i686 build, 32-bit prefix (end-to-end tests started dist/Setup.exe)"
 else
   tree=build/win64
-  why="this kernel runs no 32-bit programs"
-  [ "${KIVRA_FORCE_WIN64:-}" = 1 ] && why="KIVRA_FORCE_WIN64=1"
+  why=$(scripts/wine-arch.sh --why)
   variant="x86_64 build, 64-bit prefix ($why; end-to-end tests started an x86_64 rebuild, dist/Setup.exe had only its static checks)"
 fi
 

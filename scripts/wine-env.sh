@@ -4,12 +4,33 @@
 # Wine's 32-bit loader cannot start at all, and the Windows tests run as x86_64
 # builds of the same sources in a 64-bit prefix instead.
 # KIVRA_FORCE_WIN64=1 takes the x86_64 way on a machine that could run both, to
-# try that variant.
+# try that variant; KIVRA_WINE32_LOADER stands in for Wine's 32-bit loader in
+# the test of scripts/setup-deps.sh.
+kivra_cache() { echo "${KIVRA_CACHE:-/var/cache/kivra-build}"; }
+# Left by scripts/setup-deps.sh when apt could not install the 32-bit Wine.
+kivra_wine32_marker() { echo "$(kivra_cache)/wine32-unavailable"; }
+kivra_wine32_runs() { "${KIVRA_WINE32_LOADER:-/usr/lib/wine/wine}" --version >/dev/null 2>&1; }
+
 kivra_wine_arch() {
-  if [ "${KIVRA_FORCE_WIN64:-}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if [ "${KIVRA_FORCE_WIN64:-}" != 1 ] && kivra_wine32_runs; then
     echo win32
   else
     echo win64
+  fi
+}
+
+# Why the Windows tests take the x86_64 way; nothing when they do not.
+kivra_wine_why() {
+  if [ "${KIVRA_FORCE_WIN64:-}" = 1 ]; then
+    echo "KIVRA_FORCE_WIN64=1"
+  elif kivra_wine32_runs; then
+    :
+  elif [ -f "$(kivra_wine32_marker)" ]; then
+    echo "32-bit Wine could not be installed"
+  elif [ -e "${KIVRA_WINE32_LOADER:-/usr/lib/wine/wine}" ]; then
+    echo "this kernel runs no 32-bit programs"
+  else
+    echo "32-bit Wine is not installed"
   fi
 }
 
