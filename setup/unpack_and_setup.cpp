@@ -114,12 +114,17 @@ bool CarrierSizeFits(const Carrier& carrier, const char* fileName) {
 // command and its output. Returns false when the archiver could not run or did
 // not report "Everything is Ok".
 bool ExtractArchive(const char* archive) {
-    char command[3 * MAX_PATH + 32];
+    char command[3 * MAX_PATH + 32], program[MAX_PATH];
     snprintf(command, sizeof command, "%s\\7za.exe x \"%s\\%s\" -o\"%s\" -y", workDir, workDir, archive,
              workDir);
     SetupLog(command);
+    // The command line keeps its unquoted program part, as the archiver has
+    // always been given it; the program itself is named whole, so that a work
+    // directory below a blank (a \tmp link to "D:\Scratch Space") cannot make
+    // CreateProcess try "D:\Scratch.exe" first.
+    if (!JoinPath(program, sizeof program, workDir, "7za.exe")) return false;
     CmdOutput output;
-    if (!GetCmd(command, &output, "Setup")) return false;
+    if (!GetCmd(command, &output, "Setup", program)) return false;
     SetupLog(output.Text());
     return strstr(output.Text(), "Everything is Ok") != nullptr;
 }

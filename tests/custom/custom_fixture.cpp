@@ -13,6 +13,7 @@ const std::string kOldRegInfo = "C:\\Program Files\\Common Files\\Vendra-Trion\\
 const std::string kBackup = "C:\\windows\\system32";
 const char kCurrentProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A1E7C03-2B64-4F19-8D2E-71C0B93A6E42}";
+const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kOlderProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{9D4B2F61-7E38-4C05-B1A7-3F82E6D05C19}";
 
@@ -71,13 +72,14 @@ void CustomTest::SetUp() {
     DeleteRegValue("SOFTWARE\\Orm\\Kivra", "UninstallPwd");
     DeleteKey(kCurrentProductKey);
     DeleteKey(kOlderProductKey);
-    SetEnvironmentVariableA("CommonProgramFiles", "C:\\Program Files\\Common Files");
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
     ResetCommonProgramFilesCache();
     srand(7);
 }
 
 void CustomTest::TearDown() {
     g_getSystemDirectory = GetSystemDirectoryA;
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
     ResetCommonProgramFilesCache();
 }
 
