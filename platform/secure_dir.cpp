@@ -78,9 +78,13 @@ OwnerKind GetOwnerKind(HANDLE object) {
     if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
                         &descriptor) != ERROR_SUCCESS)
         return kOwnerOther;
-    OwnerKind kind = owner && IsAdministratorsOrSystem(owner) ? kOwnerAdministrators : kOwnerOther;
+    OwnerKind kind = OwnerKindOf(owner);
     LocalFree(descriptor);
     return kind;
+}
+
+OwnerKind OwnerKindOf(PSID owner) {
+    return owner && IsValidSid(owner) && IsAdministratorsOrSystem(owner) ? kOwnerAdministrators : kOwnerOther;
 }
 
 int DaclLetsOthersChange(const ACL* dacl) {

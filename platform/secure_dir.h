@@ -38,6 +38,10 @@ enum OwnerKind {
 };
 OwnerKind GetOwnerKind(HANDLE object);
 
+// The kind of an owner SID: only the two well-known SIDs count, never this
+// process's own user (the same SID as the unelevated half's).
+OwnerKind OwnerKindOf(PSID owner);
+
 // How the owner is learnt. Wine stores no owner of its own and reports every
 // file as the current user's, so tests replace this to stand for an object
 // that an administrator made.
