@@ -2,7 +2,8 @@
 
 #include "platform/handle.h"
 
-extern "C" NTSTATUS NTAPI NtAreMappedFilesTheSame(PVOID one, PVOID other);
+// In ntdll, declared by no header of the toolchain.
+extern "C" LONG NTAPI NtAreMappedFilesTheSame(PVOID one, PVOID other);
 
 int IsRunningImage(HANDLE file) {
     // The system tells whether two mapped images come from one file. Mapping

@@ -146,6 +146,28 @@ TEST_F(PasswordGateTest, ThreeMissesEndTheSetupAfterTheFinalBox) {
     ExpectRefused(log);
 }
 
+// While the dialog waits, the user who started the setup may rename the
+// running Setup.exe in their Downloads folder and put another carrier in its
+// place: the right password must not make the setup unpack that one.
+TEST_F(PasswordGateTest, ACarrierSwappedInWhileThePasswordIsAskedIsNotUnpacked) {
+    const std::string moved = "C:\\carrier\\moved.exe";
+    DeleteFileA(moved.c_str());
+    std::vector<std::string> log = Run([&](Driver& d) {
+        ASSERT_TRUE(MoveFileA(kCarrier.c_str(), moved.c_str()));
+        Payload planted = ReadFolder(BuildPath("demo-payload"));
+        planted.push_back({"planted.txt", "run elevated"});
+        ASSERT_TRUE(WriteFileBytes(kCarrier, BuildCarrier(ReadFileBytes(SetupExe()), 490000, BuildPack(planted))));
+        d.Type(kPassword);
+        d.PressKey(VK_RETURN);
+        d.WaitEnded();
+    });
+    EXPECT_TRUE(Has(log, "g_bExit = TRUE;"));
+    EXPECT_TRUE(Has(log, kCarrier + " is no longer the program that is running; it is not used."));
+    EXPECT_TRUE(Has(log, "install failed with Err 0."));
+    EXPECT_FALSE(Exists(W + "\\planted.txt"));
+    DeleteFileA(moved.c_str());
+}
+
 class PasswordGateEndTest : public PasswordGateTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(PasswordGateEndTest, EndsTheSetupLikeCancel) {
