@@ -5,6 +5,7 @@
 #include "custom/common_files.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_file.h"
+#include "platform/registry.h"
 #include "platform/system_dir.h"
 #include "support/winsupport.h"
 
@@ -59,10 +60,19 @@ const char* const kFiles[] = {"KivraCustom.xml", "KivraCustomXml.vrf", "KivraUni
                               "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", "cus.ico"};
 
 void DeleteKey(const char* key) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key); }
+
+// The common program files directory as the prefix records it; in a 64-bit
+// prefix an i686 build reads the 32-bit view, "Program Files (x86)".
+std::string g_recordedCommonFiles;
 } // namespace
 
 void CustomTest::SetUp() {
     ClearLogs();
+    if (g_recordedCommonFiles.empty()) {
+        char recorded[MAX_PATH + 1] = {0};
+        RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", recorded, sizeof recorded);
+        g_recordedCommonFiles = *recorded ? recorded : "C:\\Program Files\\Common Files";
+    }
     RemoveTree("C:\\Program Files\\Common Files\\Kivra");
     RemoveTree("C:\\Program Files\\Common Files\\Vendra-Trion");
     for (const char* name : kFiles) DeleteFileA((kBackup + "\\" + name).c_str());
@@ -79,7 +89,7 @@ void CustomTest::SetUp() {
 
 void CustomTest::TearDown() {
     g_getSystemDirectory = GetSystemDirectoryA;
-    SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", g_recordedCommonFiles.c_str());
     ResetCommonProgramFilesCache();
 }
 
