@@ -108,4 +108,15 @@ TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
     EXPECT_FALSE(none.file.Valid());
 }
 
+TEST_F(CarrierTest, ALinkPlantedAsTheCopyIsNeitherFollowedNorWrittenThrough) {
+    const std::string victim = "C:\\pkgsource\\victim.txt";
+    ASSERT_TRUE(WriteFileBytes(victim, "keep"));
+    ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(victim) + "' '" + UnixPathOf(CopyPath()) + "'"));
+    Carrier carrier;
+    EXPECT_EQ(ChooseCarrier(&carrier), 0) << "Windows would remove the link itself; Wine cannot";
+    EXPECT_EQ(TodayLogMessages("setup").back(), "Cannot use setup copy msi file, accessible error.");
+    EXPECT_EQ(ReadFileBytes(victim), "keep");
+    RunUnixShell("rm -f '" + UnixPathOf(CopyPath()) + "'");
+}
+
 } // namespace
