@@ -41,10 +41,11 @@ void WriteString(HANDLE file, const char* text) {
 // ERROR_NOT_SAME_OBJECT, which mingw's headers lack.
 const DWORD kNotThisFile = 1656;
 
-// Opens an object in the held log folder by its name there (path is where that
-// is), as itself, and keeps it only when it is the plain file of that name (not a link, not a
-// second name of another file); else INVALID_HANDLE_VALUE, with the last error
-// kNotThisFile for an object that is not.
+// Opens an object in the held log folder by its name there (path is where
+// that is), as itself, and keeps it only when it is the plain file of that
+// name (not a link, not a second name of another file); else
+// INVALID_HANDLE_VALUE, with the last error kNotThisFile for an object that
+// is not.
 HANDLE OpenInLogFolder(HANDLE folder, const char* name, const char* path, DWORD access, DWORD share,
                        RelativeDisposition disposition) {
     HANDLE file = OpenRelative(folder, name, access | FILE_READ_ATTRIBUTES, share, disposition, kFileOnly);
