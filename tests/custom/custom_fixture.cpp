@@ -64,15 +64,9 @@ void DeleteKey(const char* key) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key); }
 // The common program files directory as the prefix records it; in a 64-bit
 // prefix an i686 build reads the 32-bit view, "Program Files (x86)".
 std::string g_recordedCommonFiles;
-} // namespace
 
-void CustomTest::SetUp() {
-    ClearLogs();
-    if (g_recordedCommonFiles.empty()) {
-        char recorded[MAX_PATH + 1] = {0};
-        RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", recorded, sizeof recorded);
-        g_recordedCommonFiles = *recorded ? recorded : "C:\\Program Files\\Common Files";
-    }
+// No installed client: no customisation files, backups or registry values.
+void RemoveInstalledClient() {
     RemoveTree("C:\\Program Files\\Common Files\\Kivra");
     RemoveTree("C:\\Program Files\\Common Files\\Vendra-Trion");
     for (const char* name : kFiles) DeleteFileA((kBackup + "\\" + name).c_str());
@@ -82,12 +76,27 @@ void CustomTest::SetUp() {
     DeleteRegValue("SOFTWARE\\Orm\\Kivra", "UninstallPwd");
     DeleteKey(kCurrentProductKey);
     DeleteKey(kOlderProductKey);
+}
+
+} // namespace
+
+void CustomTest::SetUp() {
+    ClearLogs();
+    if (g_recordedCommonFiles.empty()) {
+        char recorded[MAX_PATH + 1] = {0};
+        RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", recorded, sizeof recorded);
+        g_recordedCommonFiles = *recorded ? recorded : "C:\\Program Files\\Common Files";
+    }
+    RemoveInstalledClient();
     SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
     ResetCommonProgramFilesCache();
     srand(7);
 }
 
+// Later Setup.exe runs of this prefix, in other test programs, must find no
+// protected client.
 void CustomTest::TearDown() {
+    RemoveInstalledClient();
     g_getSystemDirectory = GetSystemDirectoryA;
     SetRegString(kCurrentVersionKey, "CommonFilesDir", g_recordedCommonFiles.c_str());
     ResetCommonProgramFilesCache();

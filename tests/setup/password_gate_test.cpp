@@ -41,12 +41,6 @@ protected:
         ASSERT_TRUE(WriteFileBytes(
             kCarrier, BuildCarrier(exe, 490000, BuildPack(ReadFolder(BuildPath("demo-payload"))))));
     }
-    void TearDown() override {
-        // Later Setup.exe runs of this prefix must find an unprotected client.
-        RemoveTree("C:\\Program Files\\Common Files\\Kivra");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCurrentProductKey);
-        CustomTest::TearDown();
-    }
 
     // Runs the carrier, lets script answer its dialog, and returns the setup log.
     std::vector<std::string> Run(const std::function<void(Driver&)>& script) {
