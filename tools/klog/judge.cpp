@@ -1,0 +1,343 @@
+#include "judge.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+
+#include "codes.h"
+
+namespace klog {
+
+namespace {
+
+// The setup waits at most this many 50 ms checks for its installer to show up.
+const int64_t kInstallerStartChecks = 600;
+// The start-up check's threshold, in MB.
+const int64_t kMinFreeMb = 300;
+const char kArchiverSuccess[] = "Everything is Ok";
+
+const char* const kOutcomeIds[kOutcomeCount] = {
+    "installed", "installer-not-seen", "failed", "password-refused", "refused-low-disk",
+    "refused-updater", "refused-not-admin", "unfinished", "partial"};
+const char* const kOutcomeTitles[kOutcomeCount] = {
+    "installed", "installer not seen", "failed", "password refused", "refused: low disk",
+    "refused: updater running", "refused: not administrator", "ended without \"Exit main\"", "partial logs"};
+
+std::string Format(const char* format, long long a = 0, long long b = 0) {
+    char text[512];
+    snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+// What one pass over a run's lines found.
+struct Facts {
+    size_t start = SIZE_MAX, exit = SIZE_MAX, failed = SIZE_MAX, begin = SIZE_MAX, accepted = SIZE_MAX;
+    size_t dialog = SIZE_MAX, noDialog = SIZE_MAX, started = SIZE_MAX, ended = SIZE_MAX;
+    size_t last = SIZE_MAX, lastSetup = SIZE_MAX;
+    size_t setupLines = 0, otherLines = 0, sequenceLines = 0, msiRetries = 0;
+    int64_t runnerCode = -1;       // the command runner's last error code
+    bool runnerFailed = false;
+};
+
+bool IsSequenceLine(LineKind kind) {
+    switch (kind) {
+    case kFreeSpace: case kBeginUnpack: case kPasswordAccepted: case kMessageLoopError: case kExitMain:
+        return false;
+    default:
+        return true;
+    }
+}
+
+class Judge {
+public:
+    Judge(const LogFolder& folder, const RunSet& set, const Run& run) : folder_(folder), set_(set), run_(run) {}
+
+    Verdict Run() {
+        Scan();
+        Decide();
+        Describe();
+        std::sort(v_.evidence.begin(), v_.evidence.end(), [&](size_t a, size_t b) { return Pos(a) < Pos(b); });
+        v_.evidence.erase(std::unique(v_.evidence.begin(), v_.evidence.end()), v_.evidence.end());
+        return v_;
+    }
+
+private:
+    const LogFolder& folder_;
+    const RunSet& set_;
+    const klog::Run& run_;
+    Verdict v_;
+    Facts f_;
+
+    size_t Pos(size_t entry) const {
+        return (size_t)(std::find(run_.entries.begin(), run_.entries.end(), entry) - run_.entries.begin());
+    }
+    const LineInfo& Info(size_t entry) const { return set_.info[entry]; }
+    bool InSetupLog(size_t entry) const { return folder_.files[folder_.entries[entry].file].kind == kLogSetup; }
+    void Show(size_t entry) {
+        if (entry != SIZE_MAX) v_.evidence.push_back(entry);
+    }
+    void Warn(const char* kind, const std::string& text, size_t entry) {
+        for (const Warning& w : v_.warnings)
+            if (w.kind == kind && w.text == text) {
+                Show(entry);
+                return;
+            }
+        v_.warnings.push_back({kind, text});
+        Show(entry);
+    }
+
+    void Scan() {
+        size_t pendingCommand = SIZE_MAX;
+        for (size_t i : run_.entries) {
+            const LineInfo& info = Info(i);
+            f_.last = i;
+            if (folder_.entries[i].flags & kEntryTruncated)
+                Warn("truncated-line", "a line of this run is cut off: its file ends inside it", i);
+            if (!InSetupLog(i)) {
+                ++f_.otherLines;
+                ScanOther(i, info);
+                continue;
+            }
+            ++f_.setupLines;
+            f_.lastSetup = i;
+            if (IsSequenceLine(info.kind)) ++f_.sequenceLines;
+            if (pendingCommand != SIZE_MAX) {
+                // The entry after an archiver command is its whole output; a
+                // known line there means the archiver never ran.
+                ArchiverResult(pendingCommand, info.kind == kUnknown ? i : SIZE_MAX);
+                pendingCommand = SIZE_MAX;
+                if (info.kind == kUnknown) continue;
+            }
+            ScanSetup(i, info, &pendingCommand);
+        }
+        if (pendingCommand != SIZE_MAX) ArchiverResult(pendingCommand, SIZE_MAX);
+    }
+
+    void ScanSetup(size_t i, const LineInfo& info, size_t* pendingCommand) {
+        switch (info.kind) {
+        case kFreeSpace:
+            if (f_.start == SIZE_MAX) {
+                f_.start = i;
+                v_.drive = info.text;
+                v_.freeSpaceMb = info.number;
+            }
+            Show(i);
+            break;
+        case kBeginUnpack: f_.begin = i; Show(i); break;
+        case kPasswordAccepted: f_.accepted = i; Show(i); break;
+        case kExitMain: f_.exit = i; Show(i); break;
+        case kInstallFailed: f_.failed = i; v_.code = info.number; Show(i); break;
+        case kInstallerStarted: f_.started = i; v_.installerSeenAfter = info.number; Show(i); break;
+        case kInstallerEnded: f_.ended = i; v_.installerRanFor = info.number; Show(i); break;
+        case kMsiInstall: v_.msi = true; Show(i); break;
+        case kMsiHasCopy: Show(i); break;
+        case kMsiNoSourcePath:
+            ++f_.msiRetries;
+            Show(i);
+            break;
+        case kMsiNetworkProblem: case kMsiCopyUnusable: case kWorkDirLink: case kWorkDirElsewhere: case kPathLine:
+            Show(i);
+            break;
+        case kMessageLoopError:
+            Warn("message-loop-error", "the password dialog's message loop reported an error", i);
+            break;
+        case kManagecfgFail:
+            Warn("managecfg-failed",
+                 "UrlCmdCustomCfg.7z was not extracted (\"unpack managecfg fail!\"): the URL-command "
+                 "customisation is missing; the setup does not report it",
+                 i);
+            break;
+        case kArchiverCommand: *pendingCommand = i; break;
+        case kUnknown: v_.unknown.push_back(i); break;
+        default: break;
+        }
+    }
+
+    void ScanOther(size_t i, const LineInfo& info) {
+        switch (info.kind) {
+        case kPromptNeedDialog: case kPromptOldRegTrue: f_.dialog = i; Show(i); break;
+        case kPromptNo: f_.noDialog = i; break;
+        case kPromptRepair: Repair(i, info); break;
+        case kCusIniMovedFromOld:
+            Warn("custom-files-restored",
+                 "KivraCustom.ini and its companions were moved over from the old reginfo directory", i);
+            break;
+        case kCusCopyFailed:
+            Warn("verification-failed", "moving " + info.text + " from the old reginfo directory failed", i);
+            break;
+        case kCmdPipeFailed: case kCmdProcessFailed:
+            f_.runnerFailed = true;
+            f_.runnerCode = info.number;
+            Show(i);
+            break;
+        case kCmdWaitFailed: f_.runnerFailed = true; Show(i); break;
+        case kProcListFailed:
+            Warn("process-list-unreadable",
+                 "the process list could not be read: a wait for the admission program or the installer may "
+                 "have ended early",
+                 i);
+            break;
+        case kDriveBufferTooSmall: Warn("drive-unknown", "the system drive could not be read; C: was used", i); break;
+        case kUnpackErr: case kUnpackNameRefused: case kFileSizeFailed: Show(i); break;
+        case kAdminCheckFailed: Show(i); break;
+        case kUnknown: v_.unknown.push_back(i); break;
+        default: break;
+        }
+    }
+
+    void Repair(size_t i, const LineInfo& info) {
+        switch (info.repair) {
+        case kRepairRestored:
+            Warn("custom-files-restored",
+                 info.text + " did not verify and was restored from the backup in the system directory", i);
+            break;
+        case kRepairFailedAgain:
+            Warn("verification-failed",
+                 info.text + " did not verify, nor did its backup: the password decision did not trust it", i);
+            break;
+        case kRepairIncomplete:
+            Warn("verification-failed",
+                 info.text + " did not verify and its backup lacks the .vrf file: it was not trusted", i);
+            break;
+        case kRepairNoBackup:
+            // Where no client or no customisation is installed, every file
+            // fails this way: that is no warning.
+            break;
+        }
+    }
+
+    // An archiver run: command at command, its output entry at output (none:
+    // SIZE_MAX). Qt.7z and tool.7z record 112 and go on, unlogged.
+    void ArchiverResult(size_t command, size_t output) {
+        const std::string& archive = Info(command).text;
+        bool ok = output != SIZE_MAX && folder_.entries[output].message.find(kArchiverSuccess) != std::string::npos;
+        if (ok || archive == "UrlCmdCustomCfg.7z") return;  // that one announces itself
+        std::string text = archive + " was not extracted: ";
+        if (output == SIZE_MAX) {
+            text += "the archiver could not be run";
+            if (f_.runnerCode >= 0) {
+                const CodeMeaning* m = RunnerCode(f_.runnerCode);
+                text += Format(" (error %lld: ", f_.runnerCode) + (m ? m->meaning : kUnlistedRunnerCode) + ")";
+            }
+        } else {
+            text += "the archiver's output lacks \"Everything is Ok\"";
+        }
+        text += "; code 112 was recorded but never reaches the log";
+        Warn("archive-not-extracted", text, command);
+        Show(output);
+    }
+
+    void Decide() {
+        const bool started = f_.start != SIZE_MAX;
+        if (run_.adminCheck) {
+            v_.outcome = kRefusedNotAdmin;
+        } else if (f_.failed != SIZE_MAX) {
+            v_.outcome = kFailed;
+        } else if (f_.exit != SIZE_MAX && f_.ended != SIZE_MAX) {
+            v_.outcome = v_.installerSeenAfter >= kInstallerStartChecks && v_.installerRanFor == 0 ? kInstallerNotSeen
+                                                                                                  : kInstalled;
+        } else if (f_.exit != SIZE_MAX && started && f_.sequenceLines == 0 && f_.begin == SIZE_MAX &&
+                   f_.accepted == SIZE_MAX && f_.noDialog == SIZE_MAX) {
+            v_.outcome = kPasswordRefused;
+        } else if (f_.exit != SIZE_MAX || !started) {
+            v_.outcome = kPartial;
+        } else if (f_.setupLines == 1 && f_.otherLines == 0 && v_.freeSpaceMb >= 0 && v_.freeSpaceMb < kMinFreeMb) {
+            v_.outcome = kRefusedLowDisk;
+        } else if (f_.setupLines == 1 && f_.otherLines == 0) {
+            v_.outcome = kRefusedUpdater;
+        } else {
+            v_.outcome = kUnfinished;
+        }
+        if (v_.outcome == kPasswordRefused) v_.password = kDialogRefused;
+        else if (f_.accepted != SIZE_MAX || f_.begin != SIZE_MAX) v_.password = kDialogAccepted;
+        else if (f_.dialog != SIZE_MAX) v_.password = kDialogShown;
+        else if (f_.noDialog != SIZE_MAX || (started && f_.sequenceLines > 0)) v_.password = kDialogNotShown;
+        if (f_.msiRetries > 0)
+            Warn("msi-source-retries",
+                 Format("the MSI source path was not in the registry: %lld retries, a second each", (long long)f_.msiRetries),
+                 SIZE_MAX);
+    }
+
+    void Describe() {
+        const CodeMeaning* code = nullptr;
+        switch (v_.outcome) {
+        case kInstalled:
+            v_.summary = Format("installed: the installer was seen after %lld x 50 ms and ran about %lld x 0.5 s",
+                                v_.installerSeenAfter, v_.installerRanFor);
+            v_.detail = Format("about %lld s from its start to its end; the installer's own result is in its logs",
+                               (v_.installerSeenAfter * 50 + v_.installerRanFor * 500 + 500) / 1000);
+            break;
+        case kInstallerNotSeen:
+            v_.summary = "handed over, but the installer was never seen running (600 x 50 ms) and the setup ended";
+            v_.detail = "KivraSetup.exe did not start, or ended at once: it may be damaged or blocked";
+            v_.check = "KivraSetup.exe in C:\\tmp\\KivraSetup0, a scanner's quarantine, the installer's own logs";
+            break;
+        case kFailed:
+            v_.summary = Format("failed with code %lld", v_.code);
+            code = SetupCode(v_.code);
+            v_.detail = code ? code->meaning : "a code that this setup does not use";
+            v_.check = code ? code->check : "Which program wrote this folder: klog knows only this setup's codes.";
+            break;
+        case kPasswordRefused:
+            v_.summary = "password refused: the dialog ended without the right password; nothing was unpacked";
+            v_.detail = "three wrong entries, Cancel, or the dialog closed";
+            break;
+        case kRefusedLowDisk:
+            v_.summary = Format("refused at a start-up check: only %lld MB free on ", v_.freeSpaceMb) + v_.drive +
+                         " (300 MB needed)";
+            v_.check = "Free space on the system disk.";
+            break;
+        case kRefusedUpdater:
+            v_.summary = "refused at a start-up check: the customisation updater was running";
+            v_.detail = "only the start-up line is left, which is all such a refusal writes; a run killed at that "
+                        "moment leaves the same";
+            v_.check = "UpdateCusInfo.exe: let it finish, then run the setup again.";
+            break;
+        case kRefusedNotAdmin:
+            v_.summary = "refused at a start-up check: the administrator check failed";
+            v_.detail = "the check itself failed, so the setup took the user for no administrator";
+            v_.check = "Run the setup as an administrator; the IsCurUserAdmin log names the failed call.";
+            break;
+        case kUnfinished:
+            v_.summary = "ended without \"Exit main\": the run was killed, crashed or lost power";
+            v_.detail = Stage();
+            break;
+        case kPartial:
+            v_.summary = "only part of this run is in the folder";
+            v_.detail = f_.start == SIZE_MAX ? "its start is not in these logs (an older file, or a missing setup log)"
+                                             : "it ended with \"Exit main\", but lines between are missing";
+            break;
+        default:
+            break;
+        }
+        if (v_.outcome == kUnfinished || v_.outcome == kPartial) Show(f_.last);
+    }
+
+    std::string Stage() const {
+        if (f_.started != SIZE_MAX && f_.ended == SIZE_MAX)
+            return "it ended while the installer ran (an installer that restarts the machine ends it so), or it "
+                   "still ran when the folder was copied";
+        if (f_.dialog != SIZE_MAX && f_.begin == SIZE_MAX && f_.noDialog == SIZE_MAX)
+            return "it ended while its password dialog was open, or it still ran when the folder was copied";
+        return "it ended while unpacking or laying out the payload, or it still ran when the folder was copied";
+    }
+};
+
+}  // namespace
+
+const char* OutcomeId(Outcome outcome) { return outcome < kOutcomeCount ? kOutcomeIds[outcome] : "partial"; }
+const char* OutcomeTitle(Outcome outcome) { return outcome < kOutcomeCount ? kOutcomeTitles[outcome] : "partial"; }
+
+const char* PasswordId(Password password) {
+    switch (password) {
+    case kDialogNotShown: return "not-asked";
+    case kDialogShown: return "asked";
+    case kDialogAccepted: return "accepted";
+    case kDialogRefused: return "refused";
+    default: return "unknown";
+    }
+}
+
+Verdict JudgeRun(const LogFolder& folder, const RunSet& set, const Run& run) { return Judge(folder, set, run).Run(); }
+
+}  // namespace klog
