@@ -39,9 +39,12 @@ RunReport Report(const LogFolder& folder, const RunSet& set, const Run& run, Cod
 }  // namespace
 
 FolderReport AnalyseFolder(const std::string& path, CodePage page, bool allLines) {
-    const LogFolder folder = ReadLogFolder(path);
+    return ReportFolder(ReadLogFolder(path), page, allLines);
+}
+
+FolderReport ReportFolder(const LogFolder& folder, CodePage page, bool allLines) {
     FolderReport report;
-    report.path = path;
+    report.path = folder.path;
     report.missing = folder.missing;
     report.others = folder.others;
     for (const LogFile& f : folder.files)

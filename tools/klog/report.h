@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "judge.h"
+#include "log_folder.h"
 #include "text_decode.h"
 
 namespace klog {
@@ -51,5 +52,8 @@ struct FolderReport {
 
 // Reads and judges the folder at path. allLines keeps every line of each run.
 FolderReport AnalyseFolder(const std::string& path, CodePage page, bool allLines);
+
+// Judges a folder already read.
+FolderReport ReportFolder(const LogFolder& folder, CodePage page, bool allLines);
 
 }  // namespace klog

@@ -90,15 +90,17 @@ bool FromGbk(const std::string& s, std::string* out) {
     WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &(*out)[0], bytes, nullptr, nullptr);
     return true;
 #else
-    iconv_t cd = iconv_open("UTF-8", "GBK");
+    // Opened once: opening loads the converter, which would cost more than
+    // the conversion of a line. klog is one thread.
+    static iconv_t cd = iconv_open("UTF-8", "GBK");
     if (cd == (iconv_t)-1) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string result(s.size() * 2 + 4, '\0');
     char* in = const_cast<char*>(s.data());
     size_t inLeft = s.size();
     char* o = &result[0];
     size_t outLeft = result.size();
     size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
     if (r == (size_t)-1 || inLeft != 0) return false;
     result.resize(result.size() - outLeft);
     out->swap(result);
