@@ -88,7 +88,7 @@ std::string Chart(const std::vector<std::pair<std::string, size_t>>& counts, siz
             shown.push_back(c);
             most = std::max(most, c.second);
         }
-    const int rowHeight = 30, labelWidth = 210, barWidth = 360;
+    const int rowHeight = 30, labelWidth = 200, barWidth = 280;
     const int height = (int)shown.size() * rowHeight + 10;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 90) +
                       "\" height=\"" + std::to_string(height) + "\" role=\"img\" aria-label=\"outcomes\">";
