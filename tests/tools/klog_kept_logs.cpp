@@ -22,6 +22,7 @@ struct Scenario {
     std::set<std::string> warnings;
     const char* password;  // nullptr: not checked
     bool msi;
+    const char* inWarnings = "";  // a text one of the warnings holds
 };
 
 const Scenario kScenarios[] = {
@@ -42,7 +43,8 @@ const Scenario kScenarios[] = {
     {"password-accepted", "installed", -1, {}, "accepted", false},
     {"password-refused", "password-refused", -1, {}, "refused", false},
     {"password-cancelled", "password-refused", -1, {}, "refused", false},
-    {"archiver-missing", "installed", -1, {"archive-not-extracted", "managecfg-failed"}, nullptr, false},
+    {"archiver-missing", "installed", -1, {"archive-not-extracted", "managecfg-failed"}, nullptr, false,
+     "the archiver could not be run (error 2: "},
     {"managecfg-fail", "installed", -1, {"managecfg-failed"}, nullptr, false},
     {"custom-files", "installed", -1, {"custom-files-restored", "verification-failed"}, "not-asked", false},
     {"killed", "unfinished", -1, {}, nullptr, false},
@@ -82,8 +84,13 @@ void Check(const Scenario& s, const std::string& folder) {
         EXPECT_TRUE(run["code"].is_null());
     }
     std::set<std::string> warnings;
-    for (const auto& w : run["warnings"]) warnings.insert(w["kind"].get<std::string>());
+    std::string texts;
+    for (const auto& w : run["warnings"]) {
+        warnings.insert(w["kind"].get<std::string>());
+        texts += w["text"].get<std::string>() + "\n";
+    }
     EXPECT_EQ(warnings, s.warnings) << run.dump(2);
+    EXPECT_NE(texts.find(s.inWarnings), std::string::npos) << texts;
     if (s.password) {
         EXPECT_EQ(run["password"], s.password);
     }

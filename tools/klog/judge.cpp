@@ -35,8 +35,8 @@ struct Facts {
     size_t dialog = SIZE_MAX, noDialog = SIZE_MAX, started = SIZE_MAX, ended = SIZE_MAX;
     size_t last = SIZE_MAX, lastSetup = SIZE_MAX;
     size_t setupLines = 0, otherLines = 0, sequenceLines = 0, msiRetries = 0;
-    int64_t runnerCode = -1;       // the command runner's last error code
-    bool runnerFailed = false;
+    std::vector<int64_t> runnerErrors;  // the command runner's error codes (-1: none), in order
+    size_t runnerErrorsUsed = 0;        // taken by archiver runs that did not run
 };
 
 bool IsSequenceLine(LineKind kind) {
@@ -87,6 +87,13 @@ private:
     }
 
     void Scan() {
+        // The command runner's errors, in the order of the archiver runs they
+        // belong to, whichever way a second's lines were ordered.
+        for (size_t i : run_.entries) {
+            LineKind kind = Info(i).kind;
+            if (kind == kCmdPipeFailed || kind == kCmdProcessFailed) f_.runnerErrors.push_back(Info(i).number);
+            if (kind == kCmdWaitFailed) f_.runnerErrors.push_back(-1);
+        }
         size_t pendingCommand = SIZE_MAX;
         for (size_t i : run_.entries) {
             const LineInfo& info = Info(i);
@@ -165,12 +172,7 @@ private:
         case kCusCopyFailed:
             Warn("verification-failed", "moving " + info.text + " from the old reginfo directory failed", i);
             break;
-        case kCmdPipeFailed: case kCmdProcessFailed:
-            f_.runnerFailed = true;
-            f_.runnerCode = info.number;
-            Show(i);
-            break;
-        case kCmdWaitFailed: f_.runnerFailed = true; Show(i); break;
+        case kCmdPipeFailed: case kCmdProcessFailed: case kCmdWaitFailed: Show(i); break;
         case kProcListFailed:
             Warn("process-list-unreadable",
                  "the process list could not be read: a wait for the admission program or the installer may "
@@ -210,14 +212,17 @@ private:
     // SIZE_MAX). Qt.7z and tool.7z record 112 and go on, unlogged.
     void ArchiverResult(size_t command, size_t output) {
         const std::string& archive = Info(command).text;
+        int64_t runnerError = -1;
+        if (output == SIZE_MAX && f_.runnerErrorsUsed < f_.runnerErrors.size())
+            runnerError = f_.runnerErrors[f_.runnerErrorsUsed++];
         bool ok = output != SIZE_MAX && folder_.entries[output].message.find(kArchiverSuccess) != std::string::npos;
         if (ok || archive == "UrlCmdCustomCfg.7z") return;  // that one announces itself
         std::string text = archive + " was not extracted: ";
         if (output == SIZE_MAX) {
             text += "the archiver could not be run";
-            if (f_.runnerCode >= 0) {
-                const CodeMeaning* m = RunnerCode(f_.runnerCode);
-                text += Format(" (error %lld: ", f_.runnerCode) + (m ? m->meaning : kUnlistedRunnerCode) + ")";
+            if (runnerError >= 0) {
+                const CodeMeaning* m = RunnerCode(runnerError);
+                text += Format(" (error %lld: ", runnerError) + (m ? m->meaning : kUnlistedRunnerCode) + ")";
             }
         } else {
             text += "the archiver's output lacks \"Everything is Ok\"";

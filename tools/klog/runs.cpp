@@ -111,21 +111,60 @@ void AttachOtherLines(const LogFolder& folder, RunSet* set, std::vector<std::vec
     }
 }
 
+// Within one second the lines of different files keep no order; the run's own
+// flow gives it: the start, the password decision, the password dialog, the
+// MSI carrier, the unpacker, the archiver and its command runner, the
+// installer's waits, then the verdict ("utl_FileUnpack:Err: 160." before
+// "install failed with Err 160."). The step of a line; a setup-log line that
+// klog does not know keeps the step of the line before it.
+int Step(const LogFolder& folder, const RunSet& set, size_t entry, int before) {
+    switch (set.info[entry].kind) {
+    case kFreeSpace: return 0;
+    case kPromptNeedDialog: case kPromptOldRegTrue: case kPromptNo: case kPromptRepair: case kPromptOther:
+    case kCusIniMovedFromOld: case kCusCopyFailed: case kCusOther: case kDriveBufferTooSmall:
+        return 1;
+    case kPasswordAccepted: case kBeginUnpack: case kMessageLoopError: return 2;
+    case kMsiInstall: case kMsiNoSourcePath: case kMsiHasCopy: case kMsiNetworkProblem: case kMsiCopyUnusable:
+    case kWorkDirLink: case kWorkDirElsewhere: case kPathLine:
+        return 3;
+    case kUnpackErr: case kUnpackNameRefused: case kUnpackEnd: case kUnpackTrace: case kFileSizeFailed: return 4;
+    case kArchivePath: case kArchiverCommand: case kCmdPipeFailed: case kCmdProcessFailed: case kCmdWaitFailed:
+    case kManagecfgFail:
+        return 5;
+    case kInstallerStarted: case kProcListFailed: case kInstallerEnded: return 6;
+    case kInstallFailed: case kExitMain: return 7;
+    default:
+        break;
+    }
+    switch (KindOf(folder, entry)) {
+    case kLogSetup: return before;
+    case kLogStpSetup: return 1;
+    case kLogStpWait: return 6;
+    default: return 4;
+    }
+}
+
 // A run's own setup-log lines in their order, with the attached lines put in
-// by time. On a tie the attached line goes first: the other logs' lines of
-// one step come before the setup log's verdict on it ("utl_FileUnpack:Err:
-// 160." before "install failed with Err 160."); only the free-space line
-// always stays first.
-std::vector<size_t> Interleave(const LogFolder& folder, const Run& run, const std::vector<size_t>& attached) {
+// by time, and by step within a second.
+std::vector<size_t> Interleave(const LogFolder& folder, const RunSet& set, const Run& run,
+                               std::vector<size_t> attached) {
+    auto stepOf = [&](size_t e) { return Step(folder, set, e, 4); };
+    std::stable_sort(attached.begin(), attached.end(), [&](size_t a, size_t b) {
+        const int64_t ta = folder.entries[a].time, tb = folder.entries[b].time;
+        return ta != tb ? ta < tb : stepOf(a) < stepOf(b);
+    });
     std::vector<size_t> out;
     out.reserve(run.entries.size() + attached.size());
     size_t a = 0, s = 0;
+    int step = 0;
     while (s < run.entries.size() || a < attached.size()) {
         bool takeSetup = a == attached.size();
+        int setupStep = s < run.entries.size() ? Step(folder, set, run.entries[s], step) : 0;
         if (!takeSetup && s < run.entries.size()) {
             int64_t ts = folder.entries[run.entries[s]].time, ta = folder.entries[attached[a]].time;
-            takeSetup = ts < ta || (ts == ta && s == 0 && run.started);
+            takeSetup = ts < ta || (ts == ta && setupStep <= stepOf(attached[a]));
         }
+        if (takeSetup) step = setupStep;
         out.push_back(takeSetup ? run.entries[s++] : attached[a++]);
     }
     return out;
@@ -143,7 +182,7 @@ RunSet GroupRuns(const LogFolder& folder) {
     AttachOtherLines(folder, &set, &attached);
     for (size_t r = 0; r < set.runs.size(); ++r)
         if (!attached[r].empty() && !set.runs[r].entries.empty() && KindOf(folder, set.runs[r].entries[0]) == kLogSetup)
-            set.runs[r].entries = Interleave(folder, set.runs[r], attached[r]);
+            set.runs[r].entries = Interleave(folder, set, set.runs[r], attached[r]);
     std::stable_sort(set.runs.begin(), set.runs.end(), [&](const Run& a, const Run& b) {
         return folder.entries[a.entries.front()].time < folder.entries[b.entries.front()].time;
     });
