@@ -23,6 +23,35 @@ const char* const kOutcomeTitles[kOutcomeCount] = {
     "installed", "installer not seen", "failed", "password refused", "refused: low disk",
     "refused: updater running", "refused: not administrator", "ended without \"Exit main\"", "partial logs"};
 
+// Each outcome's sentences; the figures of some are filled in by Describe.
+struct OutcomeText {
+    const char* summary;
+    const char* detail;
+    const char* check;
+};
+const OutcomeText kOutcomeTexts[kOutcomeCount] = {
+    {"installed: the installer was seen after %lld x 50 ms and ran about %lld x 0.5 s",
+     "about %lld s from its start to its end; the installer's own result is in its logs", ""},
+    {"handed over, but the installer was never seen running (600 x 50 ms) and the setup ended",
+     "KivraSetup.exe did not start, or ended at once: it may be damaged or blocked",
+     "KivraSetup.exe in C:\\tmp\\KivraSetup0, a scanner's quarantine, the installer's own logs"},
+    {"failed with code %lld", "a code that this setup does not use",
+     "Which program wrote this folder: klog knows only this setup's codes."},
+    {"password refused: the dialog ended without the right password; nothing was unpacked",
+     "three wrong entries, Cancel, or the dialog closed", ""},
+    {"refused at a start-up check: only %lld MB free on ", "", "Free space on the system disk."},
+    {"refused at a start-up check: the customisation updater was running",
+     "only the start-up line is left, which is all such a refusal writes; a run killed at that moment leaves the "
+     "same",
+     "UpdateCusInfo.exe: let it finish, then run the setup again."},
+    {"refused at a start-up check: the administrator check failed",
+     "the check itself failed, so the setup took the user for no administrator",
+     "Run the setup as an administrator; the IsCurUserAdmin log names the failed call."},
+    {"ended without \"Exit main\": the run was killed, crashed or lost power", "", ""},
+    {"only part of this run is in the folder",
+     "its start is not in these logs (an older file, or a missing setup log)", ""},
+};
+
 std::string Format(const char* format, long long a = 0, long long b = 0) {
     char text[512];
     snprintf(text, sizeof text, format, a, b);
@@ -264,53 +293,32 @@ private:
     }
 
     void Describe() {
+        const OutcomeText& t = kOutcomeTexts[v_.outcome];
+        v_.summary = t.summary;
+        v_.detail = t.detail;
+        v_.check = t.check;
         const CodeMeaning* code = nullptr;
         switch (v_.outcome) {
         case kInstalled:
-            v_.summary = Format("installed: the installer was seen after %lld x 50 ms and ran about %lld x 0.5 s",
-                                v_.installerSeenAfter, v_.installerRanFor);
-            v_.detail = Format("about %lld s from its start to its end; the installer's own result is in its logs",
-                               (v_.installerSeenAfter * 50 + v_.installerRanFor * 500 + 500) / 1000);
-            break;
-        case kInstallerNotSeen:
-            v_.summary = "handed over, but the installer was never seen running (600 x 50 ms) and the setup ended";
-            v_.detail = "KivraSetup.exe did not start, or ended at once: it may be damaged or blocked";
-            v_.check = "KivraSetup.exe in C:\\tmp\\KivraSetup0, a scanner's quarantine, the installer's own logs";
+            v_.summary = Format(t.summary, v_.installerSeenAfter, v_.installerRanFor);
+            v_.detail = Format(t.detail, (v_.installerSeenAfter * 50 + v_.installerRanFor * 500 + 500) / 1000);
             break;
         case kFailed:
-            v_.summary = Format("failed with code %lld", v_.code);
+            v_.summary = Format(t.summary, v_.code);
             code = SetupCode(v_.code);
-            v_.detail = code ? code->meaning : "a code that this setup does not use";
-            v_.check = code ? code->check : "Which program wrote this folder: klog knows only this setup's codes.";
-            break;
-        case kPasswordRefused:
-            v_.summary = "password refused: the dialog ended without the right password; nothing was unpacked";
-            v_.detail = "three wrong entries, Cancel, or the dialog closed";
+            if (code) {
+                v_.detail = code->meaning;
+                v_.check = code->check;
+            }
             break;
         case kRefusedLowDisk:
-            v_.summary = Format("refused at a start-up check: only %lld MB free on ", v_.freeSpaceMb) + v_.drive +
-                         " (300 MB needed)";
-            v_.check = "Free space on the system disk.";
-            break;
-        case kRefusedUpdater:
-            v_.summary = "refused at a start-up check: the customisation updater was running";
-            v_.detail = "only the start-up line is left, which is all such a refusal writes; a run killed at that "
-                        "moment leaves the same";
-            v_.check = "UpdateCusInfo.exe: let it finish, then run the setup again.";
-            break;
-        case kRefusedNotAdmin:
-            v_.summary = "refused at a start-up check: the administrator check failed";
-            v_.detail = "the check itself failed, so the setup took the user for no administrator";
-            v_.check = "Run the setup as an administrator; the IsCurUserAdmin log names the failed call.";
+            v_.summary = Format(t.summary, v_.freeSpaceMb) + v_.drive + " (300 MB needed)";
             break;
         case kUnfinished:
-            v_.summary = "ended without \"Exit main\": the run was killed, crashed or lost power";
             v_.detail = Stage();
             break;
         case kPartial:
-            v_.summary = "only part of this run is in the folder";
-            v_.detail = f_.start == SIZE_MAX ? "its start is not in these logs (an older file, or a missing setup log)"
-                                             : "it ended with \"Exit main\", but lines between are missing";
+            if (f_.start != SIZE_MAX) v_.detail = "it ended with \"Exit main\", but lines between are missing";
             break;
         default:
             break;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace klog {
@@ -18,6 +19,20 @@ const size_t kMaxFileBytes = 64u << 20;
 bool StartsNoCase(const std::string& a, const char* prefix) {
     size_t n = strlen(prefix);
     return a.size() >= n && EqualsNoCase(a.substr(0, n), prefix);
+}
+
+// Reads the last bytes of a file, at most limit, into *bytes. False when the
+// file cannot be opened or read. The path object opens names in any script,
+// also on Windows, where a narrow name is in the ANSI code page.
+bool ReadFileTail(const std::filesystem::path& path, size_t limit, std::string* bytes) {
+    std::ifstream f(path, std::ios::binary | std::ios::ate);
+    if (!f) return false;
+    const std::streamoff size = f.tellg();
+    if (size < 0) return false;
+    const size_t take = std::min((size_t)size, limit);
+    f.seekg(size - (std::streamoff)take);
+    bytes->resize(take);
+    return take == 0 || (f.read(&(*bytes)[0], (std::streamsize)take) && (size_t)f.gcount() == take);
 }
 
 }  // namespace
@@ -66,22 +81,6 @@ bool ParseLogFileName(const std::string& name, LogFile* file) {
     return true;
 }
 
-bool ReadFileTail(const std::string& path, size_t limit, std::string* bytes) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bool ok = fseek(f, 0, SEEK_END) == 0;
-    long size = ok ? ftell(f) : -1;
-    ok = size >= 0;
-    size_t take = ok ? std::min((size_t)size, limit) : 0;
-    if (ok) ok = fseek(f, (long)((size_t)size - take), SEEK_SET) == 0;
-    if (ok) {
-        bytes->resize(take);
-        ok = take == 0 || fread(&(*bytes)[0], 1, take, f) == take;
-    }
-    fclose(f);
-    return ok;
-}
-
 LogFolder ReadLogFolder(const std::string& path) {
     LogFolder folder;
     folder.path = path;
@@ -93,7 +92,8 @@ LogFolder ReadLogFolder(const std::string& path) {
     }
     for (; it != end; it.increment(ec)) {
         if (ec) break;
-        std::string name = it->path().filename().string();
+        // UTF-8 whatever the platform, so that no name fails to convert.
+        std::string name = it->path().filename().u8string();
         LogFile file;
         if (it->is_regular_file(ec) && ParseLogFileName(name, &file))
             folder.files.push_back(file);
@@ -108,7 +108,7 @@ LogFolder ReadLogFolder(const std::string& path) {
     std::string bytes;
     for (size_t i = 0; i < folder.files.size() && i < 0xFFFF; ++i) {
         LogFile& file = folder.files[i];
-        if (!ReadFileTail((std::filesystem::path(path) / file.name).string(), kMaxFileBytes, &bytes)) {
+        if (!ReadFileTail(std::filesystem::path(path) / std::filesystem::u8path(file.name), kMaxFileBytes, &bytes)) {
             file.unreadable = true;
             continue;
         }

@@ -53,8 +53,4 @@ bool ParseLogFileName(const std::string& name, LogFile* file);
 // cannot be listed is marked missing, a file that cannot be read unreadable.
 LogFolder ReadLogFolder(const std::string& path);
 
-// Reads the last bytes of a file, at most limit, into *bytes. False when the
-// file cannot be opened or read.
-bool ReadFileTail(const std::string& path, size_t limit, std::string* bytes);
-
 }  // namespace klog
