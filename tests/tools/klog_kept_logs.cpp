@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -49,6 +50,9 @@ const Scenario kScenarios[] = {
     {"custom-files", "installed", -1, {"custom-files-restored", "verification-failed"}, "not-asked", false},
     {"killed", "unfinished", -1, {}, nullptr, false},
 };
+
+// Names a scenario in gtest's messages by its folder.
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.folder; }
 
 bool IsDir(const std::string& path) {
     struct stat st;
