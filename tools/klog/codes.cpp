@@ -85,6 +85,7 @@ const CodeMeaning kRunnerCodes[] = {
     {4551, "Application control policy blocked the archiver.", "Windows Defender Application Control rules for C:\\tmp."},
 };
 
+// The entry of a table for code, or null.
 template <size_t N>
 const CodeMeaning* Find(const CodeMeaning (&table)[N], int64_t code) {
     for (const CodeMeaning& entry : table)

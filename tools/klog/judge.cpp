@@ -52,6 +52,7 @@ const OutcomeText kOutcomeTexts[kOutcomeCount] = {
      "its start is not in these logs (an older file, or a missing setup log)", ""},
 };
 
+// printf into a string, for the sentences with figures.
 std::string Format(const char* format, long long a = 0, long long b = 0) {
     char text[512];
     snprintf(text, sizeof text, format, a, b);
@@ -68,6 +69,8 @@ struct Facts {
     size_t runnerErrorsUsed = 0;        // taken by archiver runs that did not run
 };
 
+// Whether a setup-log line belongs to the unpack-and-setup sequence rather than
+// to the start-up, the password gate or the end.
 bool IsSequenceLine(LineKind kind) {
     switch (kind) {
     case kFreeSpace: case kBeginUnpack: case kPasswordAccepted: case kMessageLoopError: case kExitMain:
@@ -81,6 +84,7 @@ class Judge {
 public:
     Judge(const LogFolder& folder, const RunSet& set, const Run& run) : folder_(folder), set_(set), run_(run) {}
 
+    // Scans the run's lines once, decides its outcome and words it.
     Verdict Run() {
         Scan();
         Decide();
@@ -97,14 +101,19 @@ private:
     Verdict v_;
     Facts f_;
 
+    // The position of an entry within the run.
     size_t Pos(size_t entry) const {
         return (size_t)(std::find(run_.entries.begin(), run_.entries.end(), entry) - run_.entries.begin());
     }
+    // The classification of an entry.
     const LineInfo& Info(size_t entry) const { return set_.info[entry]; }
+    // Whether an entry was read from a setup log.
     bool InSetupLog(size_t entry) const { return folder_.files[folder_.entries[entry].file].kind == kLogSetup; }
+    // Adds an entry (none: SIZE_MAX) to the lines that show the verdict.
     void Show(size_t entry) {
         if (entry != SIZE_MAX) v_.evidence.push_back(entry);
     }
+    // Adds a warning, once per text, and shows its entry.
     void Warn(const char* kind, const std::string& text, size_t entry) {
         for (const Warning& w : v_.warnings)
             if (w.kind == kind && w.text == text) {
@@ -115,6 +124,7 @@ private:
         Show(entry);
     }
 
+    // Walks the run's lines in order and gathers the facts.
     void Scan() {
         // The command runner's errors, in the order of the archiver runs they
         // belong to, whichever way a second's lines were ordered.
@@ -149,6 +159,7 @@ private:
         if (pendingCommand != SIZE_MAX) ArchiverResult(pendingCommand, SIZE_MAX);
     }
 
+    // Takes the facts of one setup-log line.
     void ScanSetup(size_t i, const LineInfo& info, size_t* pendingCommand) {
         switch (info.kind) {
         case kFreeSpace:
@@ -189,6 +200,7 @@ private:
         }
     }
 
+    // Takes the facts of one line of the other logs.
     void ScanOther(size_t i, const LineInfo& info) {
         switch (info.kind) {
         case kPromptNeedDialog: case kPromptOldRegTrue: f_.dialog = i; Show(i); break;
@@ -216,6 +228,7 @@ private:
         }
     }
 
+    // Warns about a repair of the customisation files, where it is worth a warning.
     void Repair(size_t i, const LineInfo& info) {
         switch (info.repair) {
         case kRepairRestored:
@@ -261,6 +274,7 @@ private:
         Show(output);
     }
 
+    // Chooses the outcome and the password state from the facts.
     void Decide() {
         const bool started = f_.start != SIZE_MAX;
         if (run_.adminCheck) {
@@ -292,6 +306,7 @@ private:
                  SIZE_MAX);
     }
 
+    // Words the outcome: summary, detail and what to check.
     void Describe() {
         const OutcomeText& t = kOutcomeTexts[v_.outcome];
         v_.summary = t.summary;
@@ -326,6 +341,7 @@ private:
         if (v_.outcome == kUnfinished || v_.outcome == kPartial) Show(f_.last);
     }
 
+    // Where an unfinished run stopped.
     std::string Stage() const {
         if (f_.started != SIZE_MAX && f_.ended == SIZE_MAX)
             return "it ended while the installer ran (an installer that restarts the machine ends it so), or it "

@@ -57,13 +57,16 @@ const RepairLine kRepairs[] = {
 const char kRepairMarker[] = " ,So copy bak files!";
 const char kFailedAgain[] = "FAILED again!";
 
+// Whether s begins with prefix.
 bool StartsWith(const std::string& s, const char* prefix) { return s.compare(0, strlen(prefix), prefix) == 0; }
 
+// Whether s ends with suffix.
 bool EndsWith(const std::string& s, const char* suffix) {
     size_t n = strlen(suffix);
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
+// Whether part occurs in s.
 bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
 // s is exactly prefix, a decimal number (a '-' allowed when signed) and
@@ -84,8 +87,10 @@ bool NumberBetween(const std::string& s, const char* prefix, const char* suffix,
     return true;
 }
 
+// Whether s holds no line break.
 bool OneLine(const std::string& s) { return s.find_first_of("\r\n") == std::string::npos; }
 
+// Whether s is one line that starts like a Windows path: a drive, a share or ".\".
 bool LooksLikePath(const std::string& s) {
     if (!OneLine(s) || s.size() < 3) return false;
     bool drive = ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z')) && s[1] == ':' && s[2] == '\\';
@@ -105,6 +110,7 @@ std::string ArchiverCommandArchive(const std::string& s) {
     return slash == std::string::npos ? archive : archive.substr(slash + 1);
 }
 
+// Classifies a message of the setup log.
 LineInfo SetupLine(const std::string& m) {
     LineInfo info;
     for (const ExactLine& line : kSetupLines)
@@ -144,6 +150,7 @@ LineInfo SetupLine(const std::string& m) {
     return info;
 }
 
+// Classifies an "IsUninstallPrompt:" entry of the password decision.
 LineInfo PromptLine(const std::string& m) {
     LineInfo info;
     info.kind = kPromptOther;
@@ -172,6 +179,7 @@ LineInfo PromptLine(const std::string& m) {
     return info;
 }
 
+// Classifies a message of an stp_ log, whichever category's file holds it.
 LineInfo ModuleLine(const std::string& m) {
     LineInfo info;
     if (StartsWith(m, "IsUninstallPrompt:")) return PromptLine(m);
@@ -208,6 +216,7 @@ LineInfo ModuleLine(const std::string& m) {
     return info;
 }
 
+// Classifies a message of the administrator check's log.
 LineInfo AdminLine(const std::string& m) {
     LineInfo info;
     for (const char* line : kAdminLines)

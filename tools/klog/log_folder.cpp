@@ -1,6 +1,5 @@
 #include "log_folder.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@ namespace {
 // or garbage, and only its newest part is read.
 const size_t kMaxFileBytes = 64u << 20;
 
+// Whether a begins with prefix, letter case aside.
 bool StartsNoCase(const std::string& a, const char* prefix) {
     size_t n = strlen(prefix);
     return a.size() >= n && EqualsNoCase(a.substr(0, n), prefix);

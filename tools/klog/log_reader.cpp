@@ -12,6 +12,7 @@ namespace {
 // stamps in a row are taken as one interleaved group.
 const size_t kMaxInterleaved = 8;
 
+// Reads count decimal digits at p into *value; false at any other byte.
 bool Digits(const char* p, size_t count, int* value) {
     int v = 0;
     for (size_t i = 0; i < count; ++i) {

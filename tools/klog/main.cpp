@@ -42,15 +42,18 @@ const char kUsageText[] =
     "  2 bad command line\n"
     "  3 explain: no code that klog knows\n";
 
+// Reports a usage error; returns its exit code.
 int Usage(const std::string& problem) {
     fprintf(stderr, "klog: %s\n(see klog --help)\n", problem.c_str());
     return tools::kExitUsage;
 }
 
+// Prints one code's meaning and what to check.
 void Print(const klog::CodeMeaning& m, const char* what) {
     printf("%lld, %s: %s\n  check: %s\n", (long long)m.code, what, m.meaning, m.check);
 }
 
+// klog explain: the code's meanings; 3 when klog knows none.
 int Explain(const std::string& text) {
     if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
         return Usage("explain takes a code, a number such as 160");
@@ -65,6 +68,7 @@ int Explain(const std::string& text) {
     return tools::kExitInputRefused;
 }
 
+// klog show: 1 when the folder cannot be read.
 int Show(const std::string& dir, bool json, bool all, klog::CodePage page) {
     klog::FolderReport report = klog::AnalyseFolder(dir, page, all);
     if (json)
@@ -75,6 +79,7 @@ int Show(const std::string& dir, bool json, bool all, klog::CodePage page) {
     return report.missing ? tools::kExitIo : tools::kExitOk;
 }
 
+// klog fleet: 1 when a folder cannot be read or the page cannot be written.
 int Fleet(const std::vector<std::string>& dirs, bool json, const std::string& html, klog::CodePage page) {
     std::vector<klog::MachineReport> machines;
     machines.reserve(dirs.size());
@@ -93,8 +98,8 @@ int Fleet(const std::vector<std::string>& dirs, bool json, const std::string& ht
     if (!html.empty()) {
         tools::OutputFile out(html);
         std::string error;
-        const std::string page_ = klog::FleetHtml(machines);
-        if (!out.Open(&error) || fwrite(page_.data(), 1, page_.size(), out.get()) != page_.size() ||
+        const std::string pageText = klog::FleetHtml(machines);
+        if (!out.Open(&error) || fwrite(pageText.data(), 1, pageText.size(), out.get()) != pageText.size() ||
             !out.Commit(&error)) {
             fprintf(stderr, "klog: %s\n", error.empty() ? ("cannot write " + html).c_str() : error.c_str());
             return tools::kExitIo;

@@ -9,12 +9,14 @@ namespace klog {
 
 namespace {
 
+// An entry as the writers print it.
 ShownLine Shown(const LogFolder& folder, size_t entry, CodePage page) {
     const LogEntry& e = folder.entries[entry];
     const LogFile& file = folder.files[e.file];
     return {FormatTime(e.time), file.log, file.name, ToUtf8(e.message, page)};
 }
 
+// A run judged and resolved to its lines.
 RunReport Report(const LogFolder& folder, const RunSet& set, const Run& run, CodePage page, bool allLines) {
     RunReport r;
     r.verdict = JudgeRun(folder, set, run);

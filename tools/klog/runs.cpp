@@ -18,6 +18,7 @@ struct Span {
     int64_t from, to;
 };
 
+// The log that an entry was read from.
 LogKind KindOf(const LogFolder& folder, size_t entry) { return folder.files[folder.entries[entry].file].kind; }
 
 // Indexes of the entries that pass keep, stably ordered by time.

@@ -20,6 +20,7 @@ const uint16_t k1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 
                                 0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+// Appends the UTF-8 bytes of code point c.
 void AppendCodePoint(uint32_t c, std::string* out) {
     if (c < 0x80) {
         out->push_back((char)c);
@@ -54,6 +55,7 @@ size_t Utf8SequenceAt(const std::string& s, size_t i) {
     return len;
 }
 
+// Whether every byte of s belongs to a valid UTF-8 sequence.
 bool IsUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
         size_t len = Utf8SequenceAt(s, i);
@@ -63,6 +65,7 @@ bool IsUtf8(const std::string& s) {
     return true;
 }
 
+// Windows-1252 bytes as UTF-8; its five unassigned bytes become U+FFFD.
 std::string From1252(const std::string& s) {
     std::string out;
     out.reserve(s.size() + s.size() / 2);

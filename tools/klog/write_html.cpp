@@ -30,12 +30,14 @@ const Look kLooks[] = {
     {"installed", "#2e7d32", "installed", 10},
 };
 
+// The look of an outcome identifier; an unknown one looks like partial logs.
 const Look& LookOf(const std::string& outcome) {
     for (const Look& look : kLooks)
         if (outcome == look.outcome) return look;
     return kLooks[7];
 }
 
+// text with the characters that HTML gives a meaning escaped.
 std::string Escape(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -109,6 +111,7 @@ std::string Chart(const std::vector<std::pair<std::string, size_t>>& counts, siz
     return svg + "</svg>";
 }
 
+// One machine's row of the table.
 std::string Row(const MachineReport& m) {
     const std::string outcome = MachineOutcome(m);
     const Look& look = LookOf(outcome);

@@ -9,16 +9,20 @@ namespace {
 // Fields in the order the schema lists them.
 using Json = nlohmann::ordered_json;
 
+// A LINE object.
 Json Line(const ShownLine& l) { return {{"time", l.time}, {"log", l.log}, {"file", l.file}, {"text", l.text}}; }
 
+// An array of LINE objects.
 Json Lines(const std::vector<ShownLine>& lines) {
     Json array = Json::array();
     for (const ShownLine& l : lines) array.push_back(Line(l));
     return array;
 }
 
+// The number, or null for the -1 that stands for a missing figure.
 Json NumberOrNull(int64_t value) { return value < 0 ? Json() : Json(value); }
 
+// A RUN object.
 Json RunJson(const RunReport& run) {
     const Verdict& v = run.verdict;
     Json warnings = Json::array();
@@ -50,6 +54,7 @@ Json RunJson(const RunReport& run) {
     return j;
 }
 
+// The document's text, indented, with a final line break.
 std::string Dump(const Json& j) {
     // Every text went through ToUtf8, so the strict dump cannot meet invalid
     // UTF-8; replace stays as the guard that it never throws.

@@ -21,6 +21,7 @@ void PrintText(FILE* out, const std::string& text, const std::string& indent) {
     fputc('\n', out);
 }
 
+// Prints a titled list of lines with their times and logs; nothing when empty.
 void PrintLines(FILE* out, const char* title, const std::vector<ShownLine>& lines) {
     if (lines.empty()) return;
     fprintf(out, "  %s\n", title);
@@ -32,6 +33,7 @@ void PrintLines(FILE* out, const char* title, const std::vector<ShownLine>& line
     }
 }
 
+// Prints one run's block: times, outcome, facts, warnings and lines.
 void PrintRun(FILE* out, const RunReport& run, size_t number, size_t count) {
     const Verdict& v = run.verdict;
     fprintf(out, "\nRun %zu of %zu: %s to %s (thread %s)\n", number, count, run.start.c_str(),
