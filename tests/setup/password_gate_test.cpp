@@ -99,6 +99,7 @@ TEST_F(PasswordGateTest, TheRightPasswordAtOnceLetsTheInstallerRun) {
     int width = placed.right - placed.left, height = placed.bottom - placed.top;
     EXPECT_EQ(placed.left, (desktop.right - desktop.left - width) / 2);
     EXPECT_EQ(placed.top, (desktop.bottom - desktop.top - height) / 2);
+    KeepLogs("password-accepted");
     ExpectAcceptedAndInstalled(log);
 }
 
@@ -143,6 +144,7 @@ TEST_F(PasswordGateTest, ThreeMissesEndTheSetupAfterTheFinalBox) {
     EXPECT_EQ(text, Expected("You have input wrong passwords for the maximum number of times. The "
                              "installation wizard is about to abort...",
                              "超过最大密码错误重试次数，安装程序即将退出。"));
+    KeepLogs("password-refused");
     ExpectRefused(log);
 }
 
@@ -157,6 +159,7 @@ TEST_P(PasswordGateEndTest, EndsTheSetupLikeCancel) {
         if (way == "escape") d.PressKey(VK_ESCAPE);
         d.WaitEnded();
     });
+    KeepLogs("password-cancelled");
     ExpectRefused(log);
 }
 INSTANTIATE_TEST_SUITE_P(Ways, PasswordGateEndTest, ::testing::Values("cancel", "close box", "escape"));
