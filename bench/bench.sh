@@ -7,6 +7,8 @@
 #                                for a carrier with a ~20 MB payload, less the fixed
 #                                sleeps and waits, with the unpack's and the
 #                                archiver's shares (RUNS runs, median)
+#   3. bench/klog-fleet.sh      klog fleet over 1000 generated machines' folders,
+#                                each with a week of logs (no Wine)
 #   bench/bench.sh [RUNS]      (default 5)
 # The sequence benchmark's payload is <tree>/bench-payload: the demo payload
 # plus filler, made here once with p7zip: Qt.7z holds the demo's Qt folder and
@@ -48,4 +50,6 @@ fi
 echo "== setup sequence"
 export KIVRA_STANDIN_MS=200
 bench_run "$runs" || status=1
+echo "== klog fleet"
+bench/klog-fleet.sh 1000 "$runs" || status=1
 exit $status

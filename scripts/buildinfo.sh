@@ -33,5 +33,5 @@ host compiler (Linux tools): $(first g++ --version) ($(pkg g++-12), $(pkg libc6-
 tinyxml source: $(dsc_version "$tinyxml"), sha256 of the files built $(files_sum "$tinyxml/src" tinyxml.cpp tinyxmlparser.cpp tinyxmlerror.cpp tinystr.cpp tinystr.h tinyxml.h)
 7zip source: $(dsc_version "$sevenzip"), sha256 of the tree built $(tree_sum "$sevenzip/src")
 7za.exe: sha256 $(sha256sum <"$cache/7za.exe" | cut -d' ' -f1)
-wine (tests only): $(first wine64 --version) ($(pkg wine64); 32-bit: $(pkg wine32:i386))
+wine (tests only): $(first /usr/lib/wine/wine64 --version) ($(pkg wine64); 32-bit: $(pkg wine32:i386))
 EOF

@@ -2,9 +2,9 @@
 # The Windows builds of the tools against the Linux builds, under Wine: for the
 # same input they must write the same bytes, and each must read what the other
 # wrote.
-#   check-windows-tools.sh WINE_ROOT LINUX_BIN KPACK_EXE VRFTOOL_EXE CARRIER PAYLOAD_DIR
+#   check-windows-tools.sh WINE_ROOT LINUX_BIN KPACK_EXE VRFTOOL_EXE CARRIER PAYLOAD_DIR KLOG_EXE
 set -u
-root=${1:?} linux=${2:?} kpack_exe=${3:?} vrftool_exe=${4:?} carrier=${5:?} payload=${6:?}
+root=${1:?} linux=${2:?} kpack_exe=${3:?} vrftool_exe=${4:?} carrier=${5:?} payload=${6:?} klog_exe=${7:?}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "$root/tools-roundtrip.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -42,5 +42,17 @@ run "$work/check.out" "$vrftool_exe" check "$(win "$work/KivraCustom.ini")" "$(w
 run "$work/enc.win" "$vrftool_exe" encrypt 'Adm1n!' || bad "vrftool.exe encrypt failed"
 cmp -s "$work/enc.linux" "$work/enc.win" || bad "vrftool.exe encrypt gives $(cat "$work/enc.win")"
 
-[ $fail = 0 ] && echo "check-windows-tools: kpack.exe and vrftool.exe give the Linux tools' bytes"
+# klog: the same verdicts from the same folder, a GBK line decoded alike by
+# the system's converter on either side.
+mkdir "$work/logs"
+cp "$here/../tests/tools/klog_logs/midnight/"* "$work/logs/"
+printf '[2026-12-08 09:00:00] [2a0] %s\r\n' 'The C: free space is 900M.' $'C:\\\xb0\xb2\xd7\xb0\\Setup.exe' \
+  'install failed with Err 352.' 'Exit main' >"$work/logs/setup2026120802.log"
+"$linux/klog" show --json "$work/logs" | grep -v '"folder":' >"$work/klog.linux"
+run "$work/klog.out" "$klog_exe" show --json "$(win "$work/logs")" || bad "klog.exe show failed: $(cat "$work/klog.out")"
+grep -v '"folder":' "$work/klog.out" >"$work/klog.win"
+grep -q 'C:\\\\安装\\\\Setup.exe' "$work/klog.linux" || bad "klog does not decode GBK: $(cat "$work/klog.linux")"
+cmp -s "$work/klog.linux" "$work/klog.win" || bad "klog.exe says $(diff "$work/klog.linux" "$work/klog.win")"
+
+[ $fail = 0 ] && echo "check-windows-tools: kpack.exe, vrftool.exe and klog.exe give the Linux tools' bytes"
 exit $fail

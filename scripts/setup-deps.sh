@@ -24,7 +24,7 @@ cache=$(kivra_cache)
 only_packages=0
 [ "${1:-}" = --packages ] && only_packages=1
 
-core=(cmake make g++ clang pkg-config dpkg-dev file googletest libssl-dev
+core=(cmake make g++ binutils clang pkg-config dpkg-dev file googletest libssl-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
   wine wine64 xvfb x11-utils imagemagick p7zip-full locales osslsigncode openssl)
 wine32=(wine32:i386)

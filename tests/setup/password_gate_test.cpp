@@ -93,6 +93,7 @@ TEST_F(PasswordGateTest, TheRightPasswordAtOnceLetsTheInstallerRun) {
     int width = placed.right - placed.left, height = placed.bottom - placed.top;
     EXPECT_EQ(placed.left, (desktop.right - desktop.left - width) / 2);
     EXPECT_EQ(placed.top, (desktop.bottom - desktop.top - height) / 2);
+    KeepLogs("password-accepted");
     ExpectAcceptedAndInstalled(log);
 }
 
@@ -137,6 +138,7 @@ TEST_F(PasswordGateTest, ThreeMissesEndTheSetupAfterTheFinalBox) {
     EXPECT_EQ(text, Expected("You have input wrong passwords for the maximum number of times. The "
                              "installation wizard is about to abort...",
                              "超过最大密码错误重试次数，安装程序即将退出。"));
+    KeepLogs("password-refused");
     ExpectRefused(log);
 }
 
@@ -155,6 +157,7 @@ TEST_F(PasswordGateTest, ACarrierSwappedInWhileThePasswordIsAskedIsNotUnpacked) 
         d.PressKey(VK_RETURN);
         d.WaitEnded();
     });
+    KeepLogs("carrier-replaced");
     EXPECT_TRUE(Has(log, "g_bExit = TRUE;"));
     EXPECT_TRUE(Has(log, kCarrier + " is no longer the program that is running; it is not used."));
     EXPECT_TRUE(Has(log, "install failed with Err 0."));
@@ -173,6 +176,7 @@ TEST_P(PasswordGateEndTest, EndsTheSetupLikeCancel) {
         if (way == "escape") d.PressKey(VK_ESCAPE);
         d.WaitEnded();
     });
+    KeepLogs("password-cancelled");
     ExpectRefused(log);
 }
 INSTANTIATE_TEST_SUITE_P(Ways, PasswordGateEndTest, ::testing::Values("cancel", "close box", "escape"));

@@ -77,6 +77,7 @@ protected:
 
 TEST_F(SequenceTest, AnUnprotectedClientInstallsEndToEnd) {
     std::vector<std::string> log = RunPayload();
+    KeepLogs("installed");
 
     EXPECT_TRUE(Has(log, W + "\\Qt.7z"));
     EXPECT_TRUE(Has(log, W + "\\7za.exe x \"" + W + "\\Qt.7z\" -o\"" + W + "\" -y"));
@@ -113,6 +114,7 @@ TEST_F(SequenceTest, ACorruptQtArchiveStillLetsTheInstallationThrough) {
     for (auto& file : payload)
         if (file.first == "Qt.7z") file.second = "this is not an archive";
     std::vector<std::string> log = RunPayload();
+    KeepLogs("qt-archive-corrupt");
     EXPECT_FALSE(AnyStartsWith(log, "install failed")) << "the 112 is recorded, never logged";
     EXPECT_TRUE(Exists(W + "\\tool\\readme.txt"));
     EXPECT_EQ(ReadFileBytes(W + "\\KivraSetup-record.txt"), "KivraSetup.exe ran\r\n");
@@ -122,6 +124,7 @@ TEST_F(SequenceTest, MissingProgramsFailWithTheirCodes) {
     Remove(payload, "kopApxSvr.exe");
     std::vector<std::string> log = RunPayload();
     EXPECT_TRUE(Has(log, "install failed with Err 355."));
+    KeepLogs("failed-355");
     EXPECT_FALSE(Exists(W + "\\KivraSetup-record.txt"));
 
     ClearLogs();
@@ -129,6 +132,7 @@ TEST_F(SequenceTest, MissingProgramsFailWithTheirCodes) {
     Remove(payload, "KivraSetup.exe");
     log = RunPayload();
     EXPECT_TRUE(Has(log, "install failed with Err 357."));
+    KeepLogs("failed-357");
     EXPECT_EQ(ReadFileBytes(W + "\\kopApxSvr-record.txt"), "-setUpdInfo\r\n-exitkopclient\r\n");
 }
 
@@ -138,6 +142,7 @@ TEST_F(SequenceTest, AnInstallerThatNeverShowsUpIsAwaitedThirtySeconds) {
     DWORD start = GetTickCount();
     std::vector<std::string> log = RunPayload();
     EXPECT_GE(GetTickCount() - start, 30000u);
+    KeepLogs("installer-not-seen");
     EXPECT_TRUE(Has(log, "is-stp started at 600"));
     EXPECT_TRUE(Has(log, "is-stp ended at 0."));
     EXPECT_FALSE(AnyStartsWith(log, "install failed")) << "not seeing the installer is no error";
@@ -146,12 +151,14 @@ TEST_F(SequenceTest, AnInstallerThatNeverShowsUpIsAwaitedThirtySeconds) {
 TEST_F(SequenceTest, BadCarriersFailWithTheirCodes) {
     std::vector<std::string> log = Run(BuildCarrier(exe, 490000, ""));
     EXPECT_TRUE(Has(log, "install failed with Err 352.")) << "no pack after the offset";
+    KeepLogs("failed-352");
 
     ClearLogs();
     std::string damaged = BuildPack(payload);
     damaged[3] ^= 0x55; // inside the marker
     log = Run(BuildCarrier(exe, 490000, damaged));
     EXPECT_TRUE(Has(log, "install failed with Err 160."));
+    KeepLogs("failed-160");
 }
 
 TEST_F(SequenceTest, AnOldUrlCommandTreeIsReplacedOrRemoved) {
@@ -179,6 +186,7 @@ TEST_F(SequenceTest, MsiModeTakesThePackageCopyBesideTheExecutableWhateverItsNam
 
     // The executable itself carries no pack here: everything comes from the copy.
     std::vector<std::string> log = Run(exe, "Setup (1).exe");
+    KeepLogs("msi-installed");
     EXPECT_TRUE(Has(log, "msi install."));
     EXPECT_FALSE(Has(log, "can't get source path."));
     EXPECT_EQ(ReadFileBytes("C:\\carrier\\KivraSetup.msi"), package);
@@ -195,6 +203,7 @@ TEST_F(SequenceTest, MsiModeTakesThePackageCopyBesideTheExecutableWhateverItsNam
     ASSERT_TRUE(WriteFileBytes("C:\\carrier\\KivraSetup.msi",
                                BuildCarrier("MSI package bytes", 3300000, BuildPack(planted))));
     log = Run(exe, "Setup (1).exe");
+    KeepLogs("msi-copy-replaced");
     EXPECT_TRUE(Has(log, "C:\\carrier\\KivraSetup.msi was not made by this setup; it is not used."));
     EXPECT_FALSE(Has(log, "InstallScript has copy msi file."));
     EXPECT_FALSE(Exists(W + "\\planted.txt"));
@@ -208,6 +217,7 @@ TEST_F(SequenceTest, MsiModeWithoutASourceRetriesTenTimesThenGivesUp) {
     DWORD start = GetTickCount();
     std::vector<std::string> log = Run(BuildCarrier(exe, 490000, BuildPack(payload)));
     EXPECT_GE(GetTickCount() - start, 9000u);
+    KeepLogs("msi-no-source");
     EXPECT_EQ(CountOf(log, "can't get source path."), 10u);
     EXPECT_TRUE(Has(log, "Network problem, cannot access source file."));
     EXPECT_TRUE(Has(log, "install failed with Err 0."));
@@ -230,6 +240,7 @@ TEST_F(SequenceTest, ASecondSetupWhileTheInstallerRunsIsRefused) {
     EXPECT_EQ(WaitForSingleObject(first, 60000), WAIT_OBJECT_0);
     CloseHandle(first);
     std::vector<std::string> log = TodayLogMessages("setup");
+    KeepLogs("second-instance");
     EXPECT_TRUE(AnyStartsWith(log, "is-stp ended at "));
     EXPECT_FALSE(AnyStartsWith(log, "install failed"));
 }

@@ -90,6 +90,7 @@ TEST_F(StartupTest, ThreeHundredMegabytesFreeIsEnoughAndOneByteLessIsNot) {
     ExpectBoxes(Run(), Expected("The sys disk must have at least 300M free space to finish the setup.",
                                 "系统盘空间不足，安装要求系统盘必须有300M以上的空间。"));
     EXPECT_EQ(TodayLogMessages("setup"), std::vector<std::string>{"The C: free space is 299M."});
+    KeepLogs("refused-low-disk");
 }
 
 TEST_F(StartupTest, AFailedFreeSpaceQueryDoesNotBlock) {
@@ -118,6 +119,7 @@ TEST_F(SetupExeTest, ARunWithNothingToRefuseLogsTheFreeSpaceAndEnds) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.boxes.empty());
     std::vector<std::string> log = TodayLogMessages("setup");
+    KeepLogs("bare-setup");
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log.front().rfind("The C: free space is ", 0), 0u) << log.front();
     EXPECT_EQ(log.front().back(), '.');
@@ -148,6 +150,7 @@ TEST_F(SetupExeTest, ARunningCustomisationUpdaterGetsItsBox) {
     EXPECT_EQ(run.exitCode, 0);
     ExpectBoxes(run.boxes, Expected(kAnotherInstanceEn, "客户端正在升级定制信息，请稍后再试。"));
     std::vector<std::string> log = TodayLogMessages("setup");
+    KeepLogs("refused-updater");
     ASSERT_EQ(log.size(), 1u) << "only the free-space line";
 }
 

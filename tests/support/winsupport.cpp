@@ -122,6 +122,15 @@ void ClearLogs() {
     FindClose(find);
 }
 
+void KeepLogs(const std::string& scenario) {
+    const std::string kept =
+        BuildPath("kivralogs/" + scenario + (GetSystemDefaultLangID() == 2052 ? "-zh" : ""));
+    RemoveTree(kept);
+    MakeDirs(kept);
+    for (const std::string& name : ListDir("C:\\KivraLog"))
+        CopyFileA(("C:\\KivraLog\\" + name).c_str(), (kept + "\\" + name).c_str(), FALSE);
+}
+
 namespace {
 std::string UnixToWindows(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;

@@ -24,6 +24,10 @@ std::string LogDateStampDaysAway(int days);
 std::vector<std::string> TodayLogMessages(const std::string& stem);
 // Deletes every file in C:\KivraLog.
 void ClearLogs();
+// Copies the files of C:\KivraLog into <build tree>/kivralogs/<scenario>
+// (emptied first; "<scenario>-zh" when the system's language is Chinese),
+// where klog's tests judge what the real setup wrote.
+void KeepLogs(const std::string& scenario);
 
 // Windows paths of programs of this build tree.
 std::string BuildPath(const std::string& relative); // relative with '/'

@@ -1,4 +1,4 @@
-// The command-line convention that both build-side tools follow: options may
+// The command-line convention that the build-side tools follow: options may
 // stand before or after the command word; "--help" (or "-h") anywhere before
 // "--" asks for the usage text; "--" ends the options, so that a file or a
 // password may start with a dash.

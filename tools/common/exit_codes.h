@@ -1,6 +1,7 @@
-// The exit codes of the build-side tools (kpack, vrftool): one table, so that a
-// release script reads every tool's code the same way. Documented in
-// docs/pack-tool.md and docs/integrity-tool.md; the numbers are stable.
+// The exit codes of the build-side tools (kpack, vrftool, klog): one table, so
+// that a release script reads every tool's code the same way. Documented in
+// docs/pack-tool.md, docs/integrity-tool.md and docs/log-reader.md; the numbers
+// are stable.
 #pragma once
 
 namespace tools {
