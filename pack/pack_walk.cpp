@@ -18,6 +18,7 @@ enum Next {
     kOverStop,
 };
 
+// Ends the walk, why and how; every later WalkNext repeats kStepStop.
 Step Stop(Walk* walk, Why why, int readFailed) {
     walk->why = why;
     walk->readFailed = readFailed;

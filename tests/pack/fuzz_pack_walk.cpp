@@ -49,6 +49,7 @@ public:
         *got = 0;
         return Read(buffer, length, got) && *got == length;
     }
+    // Region bytes read so far.
     size_t Pos() const { return pos_; }
 
 private:
@@ -70,6 +71,7 @@ struct Model {
     std::vector<ModelFile> files;
 };
 
+// m, stopped with code.
 Model Stopped(Model m, uint32_t code) {
     m.code = code;
     return m;

@@ -298,15 +298,21 @@ struct RecordSink {
     virtual ~RecordSink() {}
     // The record's name was accepted; where names it in messages.
     virtual Result Begin(const ListedRecord&, const std::string& /*where*/) { return Result(); }
+    // The next chunk of its data.
     virtual Result Write(const unsigned char* /*data*/, uint32_t /*length*/) { return Result(); }
     // All its data has come.
     virtual Result Finish() { return Result(); }
 };
 
+// A carrier whose pack could not be read.
+Result CarrierReadError(const std::string& carrier) {
+    return Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+}
+
 // What is wrong with a pack that the walk stopped in, in kpack's words.
 Result Damaged(const pack::Walk& walk, uint64_t size, uint32_t offset, const std::string& carrier,
                const std::string& where) {
-    const Result readError = Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+    const Result readError = CarrierReadError(carrier);
     const std::string atStart = "at carrier byte " + std::to_string(offset);
     switch (walk.why) {
         case pack::kWhyTooLarge:
@@ -359,8 +365,7 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, R
     // Names are judged alone: the setup's work folder is short enough for any.
     pack::Walk walk;
     if (!pack::WalkBegin(&walk, size, offset, 0)) return Damaged(walk, size, offset, carrier, "");
-    if (!tools::SeekTo(in.get(), offset))
-        return Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+    if (!tools::SeekTo(in.get(), offset)) return CarrierReadError(carrier);
 
     FileSource source(in.get());
     std::string where;
@@ -514,6 +519,7 @@ struct ExtractSink : RecordSink {
     }
     Result Finish() override { return std::fclose(file.release()) == 0 ? Result() : WriteFailed(); }
 
+    // The failure of a write to the current file, with the system's reason.
     Result WriteFailed() const {
         return Fail(kIoError, where + "cannot write " + dir + "/" + name + ": " + tools::ErrnoText());
     }
