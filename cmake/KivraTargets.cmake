@@ -108,3 +108,35 @@ function(kivra_win_test name)
       TIMEOUT 600)
   endif()
 endfunction()
+
+# kivra_fuzz_test(TEST name TARGET program SECONDS n SOURCES files... [OPTIONS flags...])
+# A libFuzzer program built by clang apart from the g++ host tree (sources
+# relative to the top folder), and the test that runs it for n seconds over the
+# folder's fuzz_seeds and a corpus of its own in the build tree.
+find_program(KIVRA_CLANGXX NAMES clang++ clang++-14)
+function(kivra_fuzz_test)
+  cmake_parse_arguments(FUZZ "" "TEST;TARGET;SECONDS" "SOURCES;OPTIONS" ${ARGN})
+  if(WIN32 OR NOT KIVRA_CLANGXX)
+    return()
+  endif()
+  list(TRANSFORM FUZZ_SOURCES PREPEND "${PROJECT_SOURCE_DIR}/")
+  set(implicit "")
+  foreach(source ${FUZZ_SOURCES})
+    list(APPEND implicit CXX "${source}")
+  endforeach()
+  set(exe "${CMAKE_CURRENT_BINARY_DIR}/${FUZZ_TARGET}")
+  add_custom_command(
+    OUTPUT "${exe}"
+    COMMAND "${KIVRA_CLANGXX}" -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
+            -fno-sanitize-recover=all -I "${PROJECT_SOURCE_DIR}" ${FUZZ_SOURCES} -o "${exe}"
+    DEPENDS ${FUZZ_SOURCES}
+    IMPLICIT_DEPENDS ${implicit}
+    COMMENT "Building the fuzz target ${FUZZ_TARGET} with clang")
+  add_custom_target(${FUZZ_TARGET} ALL DEPENDS "${exe}")
+  set(corpus "${CMAKE_CURRENT_BINARY_DIR}/${FUZZ_TARGET}_corpus")
+  file(MAKE_DIRECTORY "${corpus}")
+  add_test(NAME ${FUZZ_TEST}
+           COMMAND "${exe}" -max_total_time=${FUZZ_SECONDS} -print_final_stats=1 ${FUZZ_OPTIONS}
+                   "${corpus}" "${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds")
+  set_tests_properties(${FUZZ_TEST} PROPERTIES TIMEOUT 120)
+endfunction()

@@ -6,6 +6,7 @@
 #include "log/log.h"
 #include "pack/file_io.h"
 #include "pack/pack_format.h"
+#include "pack/pack_walk.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 
@@ -27,16 +28,38 @@ int Fail(DWORD* err, DWORD code) {
     return 0;
 }
 
-// Reads 4 clear bytes into the little-endian field *value, as one read into
-// the field would: after a short read it holds the bytes that came over its
-// old value. Returns the bytes read, or -1 when the read call itself failed.
-int ReadClear32(HANDLE file, uint32_t* value) {
-    unsigned char bytes[4];
-    pack::WriteLe32(bytes, *value);
-    DWORD got = 0;
-    if (!g_unpackReadFile(file, bytes, sizeof bytes, &got, nullptr)) return -1;
-    *value = pack::ReadLe32(bytes);
-    return (int)got;
+// The carrier as the pack walk reads it, through g_unpackReadFile; keeps the
+// system's error of a read that failed.
+class HandleSource : public pack::Source {
+public:
+    explicit HandleSource(HANDLE file) : file_(file), error_(0) {}
+    int Read(void* buffer, uint32_t length, uint32_t* got) override {
+        DWORD n = 0;
+        if (!g_unpackReadFile(file_, buffer, length, &n, nullptr)) {
+            error_ = GetLastError();
+            return 0;
+        }
+        *got = n;
+        return 1;
+    }
+    DWORD Error() const { return error_; }
+
+private:
+    HANDLE file_;
+    DWORD error_;
+};
+
+// The carrier's size from its handle: 1 with both words, 0 when the query
+// fails or the handle is a directory.
+int HandleSize(HANDLE file, DWORD* high, DWORD* low) {
+    // Not GetFileInformationByHandle: it also asks for the volume's serial
+    // number, a round trip of about a millisecond under Wine.
+    FILE_STANDARD_INFO info;
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) || info.Directory)
+        return 0;
+    *high = (DWORD)((uint64_t)info.EndOfFile.QuadPart >> 32);
+    *low = (DWORD)info.EndOfFile.QuadPart;
+    return 1;
 }
 
 // The name as it may go into a log line: a refused name can hold any byte, and
@@ -50,17 +73,101 @@ void Printable(const char* name, char* out, size_t size) {
     out[i] = '\0';
 }
 
-} // namespace
-
-int ReadAndUnmix(HANDLE file, void* buffer, DWORD length) {
-    DWORD got = 0;
-    if (!g_unpackReadFile(file, buffer, length, &got, nullptr) || got != length) return 0;
-    pack::MixBuffer(buffer, length);
+// Joins the record's name to the destination, opens it for writing into
+// output and logs the path. Returns 0 when the path does not fit.
+int OpenOutput(const char* pszDstPath, const char* name, ScopedHandle* output) {
+    char dstAbsFile[kPathBuffer];
+    if (!JoinPath(dstAbsFile, sizeof dstAbsFile, pszDstPath, name)) return 0;
+    output->Reset(utl_NewOrOpenFileForWrite(dstAbsFile));
+    ModuleLogF(kCategory, "utl_FileUnpack: szDstAbsFile = %s", dstAbsFile);
     return 1;
 }
 
-int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-                   DWORD* err, DWORD dwOffset) {
+// The lines and the code of a walk that stopped short.
+int Stopped(const pack::Walk& walk, const HandleSource& source, const char* pszDstPath, DWORD* err) {
+    switch (walk.why) {
+        case pack::kWhyMarker:
+            ModuleLog(kCategory, "17", 0);
+            break;
+        case pack::kWhyNameLengthCut:
+            if (walk.readFailed)
+                ModuleLogF(kCategory, "utl_FileUnpack: ReadFile failed with err. %d", (int)source.Error());
+            break;
+        case pack::kWhyNameRefused: {
+            char shown[pack::kMaxNameLen + 1];
+            Printable(walk.name, shown, sizeof shown);
+            ModuleLogF(kCategory, "utl_FileUnpack: file name not allowed: %s", shown);
+            break;
+        }
+        case pack::kWhyNameEmpty: {
+            // The empty name names the destination itself. Its path is logged
+            // as every output's is, but it is never opened: nothing may be
+            // written to the directory.
+            char dstAbsFile[kPathBuffer];
+            if (JoinPath(dstAbsFile, sizeof dstAbsFile, pszDstPath, ""))
+                ModuleLogF(kCategory, "utl_FileUnpack: szDstAbsFile = %s", dstAbsFile);
+            break;
+        }
+        default:
+            break;
+    }
+    return Fail(err, pack::StopCode(walk.why));
+}
+
+// Walks the pack from the carrier's current position, logging each step and
+// writing each file into pszDstPath. Returns 1 when the pack read to its end.
+int UnpackRecords(pack::Walk* walk, HANDLE carrier, const char* pszDstPath, DWORD* err) {
+    HandleSource source(carrier);
+    // At most one output is open; each record's closes before the next begins.
+    ScopedHandle output;
+    for (;;) {
+        switch (pack::WalkNext(walk, &source)) {
+            case pack::kStepMarker:
+                ModuleLogF(kCategory, "utl_FileUnpack: dwCurTotalLen = %d", (int)walk->total);
+                break;
+            case pack::kStepRecord:
+                ModuleLogF(kCategory, "utl_FileUnpack: unpack time = %d", (int)walk->record);
+                break;
+            case pack::kStepNameLength:
+                ModuleLogF(kCategory,
+                           "utl_FileUnpack: dwBufDataLen = %d dwCurFileNameLen = %d sizeof(DWORD) = %d",
+                           (int)walk->got, (int)walk->nameLen, (int)sizeof(DWORD));
+                break;
+            case pack::kStepLengths:
+                ModuleLogF(kCategory, "utl_FileUnpack: dwCurTotalLen = %d", (int)(DWORD)walk->total);
+                break;
+            case pack::kStepName:
+                if (!OpenOutput(pszDstPath, walk->name, &output)) return Fail(err, 161);
+                if (!output.Valid()) return Fail(err, 165);
+                break;
+            case pack::kStepData: {
+                DWORD written = 0;
+                if (!g_unpackWriteFile(output.Get(), walk->data, walk->chunk, &written, nullptr) ||
+                    written != walk->chunk)
+                    return Fail(err, 157);
+                break;
+            }
+            case pack::kStepFileDone:
+                output.Reset();
+                break;
+            case pack::kStepEnd:
+                // The end record is opened like a file's, so it leaves an empty
+                // file of its name.
+                if (!OpenOutput(pszDstPath, walk->name, &output)) return Fail(err, 161);
+                ModuleLog(kCategory, "utl_FileUnpack: The file is end.", 0);
+                return 1;
+            case pack::kStepFilled:
+                return 1;
+            case pack::kStepStop:
+                return Stopped(*walk, source, pszDstPath, err);
+        }
+    }
+}
+
+// utl_FileUnpack and utl_FileUnpackByHandle in one: held is the carrier open
+// already, or null to find, size and open it by its name.
+int Unpack(HANDLE held, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+           DWORD* err, DWORD dwOffset) {
     if (!pszSrcPath || !pszSrcFile || !pszDstPath || !err) {
         ModuleLog(kCategory, "utl_FileUnpack:Err: 150.", 0);
         if (err) *err = 150;
@@ -76,96 +183,43 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
     char srcAbsFile[kPathBuffer];
     if (!JoinPath(srcAbsFile, sizeof srcAbsFile, pszSrcPath, pszSrcFile)) return Fail(err, 151);
     ModuleLogF(kCategory, "utl_FileUnpack: szSrcAbsFile = %s", srcAbsFile);
-    if (!FileExists(srcAbsFile)) return Fail(err, 152);
+    if (!held && !FileExists(srcAbsFile)) return Fail(err, 152);
     if (!DirExists(pszDstPath)) return Fail(err, 158);
 
     DWORD sizeHigh = 0, sizeLow = 0;
-    int sized = utl_GetFileSize(srcAbsFile, &sizeHigh, &sizeLow);
+    int sized = held ? HandleSize(held, &sizeHigh, &sizeLow) : utl_GetFileSize(srcAbsFile, &sizeHigh, &sizeLow);
     ModuleLogF(kCategory, "utl_FileUnpack: dwSizeHigh = %d dwSizeLow = %d", (int)sizeHigh,
                (int)sizeLow);
-    if (!sized || sizeHigh != 0 || dwOffset >= sizeLow) return Fail(err, 155);
+    pack::Walk walk;
+    if (!sized || !pack::WalkBegin(&walk, ((uint64_t)sizeHigh << 32) | sizeLow, dwOffset, dstLen))
+        return Fail(err, 155);
+    ModuleLogF(kCategory, "utl_FileUnpack: dwSizeLow = dwSizeLow - dwOffset= %d", (int)walk.region);
 
-    const DWORD region = sizeLow - dwOffset;
-    ModuleLogF(kCategory, "utl_FileUnpack: dwSizeLow = dwSizeLow - dwOffset= %d", (int)region);
-
-    ScopedHandle carrier(utl_OpenFileForRead(srcAbsFile));
-    if (!carrier.Valid()) return Fail(err, 156);
+    ScopedHandle opened;
+    if (!held) {
+        opened.Reset(utl_OpenFileForRead(srcAbsFile));
+        if (!opened.Valid()) return Fail(err, 156);
+    }
+    HANDLE carrier = held ? held : opened.Get();
     // The high word is passed so that offsets of 2 GiB and more are not taken
     // as negative distances.
     LONG offsetHigh = 0;
-    if (SetFilePointer(carrier.Get(), (LONG)dwOffset, &offsetHigh, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER &&
+    if (SetFilePointer(carrier, (LONG)dwOffset, &offsetHigh, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
         GetLastError() != NO_ERROR)
         return Fail(err, 159);
+    return UnpackRecords(&walk, carrier, pszDstPath, err);
+}
 
-    // One buffer for the marker, the names and the data.
-    char buffer[pack::kChunkLen];
-    if (!ReadAndUnmix(carrier.Get(), buffer, pack::kMarkerLen)) return Fail(err, 159);
-    if (memcmp(buffer, pack::kMarker, pack::kMarkerLen) != 0) {
-        ModuleLog(kCategory, "17", 0);
-        return Fail(err, 160);
-    }
+}  // namespace
 
-    // The running total is kept in 64 bits: two large length fields must not
-    // wrap it round to a small number that seems to fit the region.
-    uint64_t total = pack::kMarkerLen;
-    ModuleLogF(kCategory, "utl_FileUnpack: dwCurTotalLen = %d", (int)total);
-    for (int k = 1; total < region; ++k) {
-        ModuleLogF(kCategory, "utl_FileUnpack: unpack time = %d", k);
+int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                   DWORD* err, DWORD dwOffset) {
+    return Unpack(nullptr, pszSrcPath, pszSrcFile, pszDstPath, err, dwOffset);
+}
 
-        uint32_t nameLen = 0;
-        int got = ReadClear32(carrier.Get(), &nameLen);
-        if (got < 0) {
-            ModuleLogF(kCategory, "utl_FileUnpack: ReadFile failed with err. %d", (int)GetLastError());
-            return Fail(err, 161);
-        }
-        ModuleLogF(kCategory,
-                   "utl_FileUnpack: dwBufDataLen = %d dwCurFileNameLen = %d sizeof(DWORD) = %d", got,
-                   (int)nameLen, (int)sizeof(DWORD));
-        if (got != 4 || nameLen > pack::kMaxNameLen || nameLen + dstLen >= MAX_PATH)
-            return Fail(err, 161);
-
-        uint32_t dataLen = 0;
-        if (ReadClear32(carrier.Get(), &dataLen) != 4) return Fail(err, 162);
-
-        total += (uint64_t)nameLen + dataLen + pack::kRecordHeadLen;
-        ModuleLogF(kCategory, "utl_FileUnpack: dwCurTotalLen = %d", (int)(DWORD)total);
-        if (total > region) return Fail(err, 163);
-
-        if (!ReadAndUnmix(carrier.Get(), buffer, nameLen)) return Fail(err, 164);
-        buffer[nameLen] = '\0';
-
-        // An empty name goes on to the open, which names the destination
-        // directory itself and fails (165 below); it cannot leave it.
-        if (nameLen != 0 && !pack::IsSafeRecordName(buffer, nameLen, 1)) {
-            char shown[pack::kMaxNameLen + 1];
-            Printable(buffer, shown, sizeof shown);
-            ModuleLogF(kCategory, "utl_FileUnpack: file name not allowed: %s", shown);
-            return Fail(err, 161);
-        }
-
-        char dstAbsFile[kPathBuffer];
-        if (!JoinPath(dstAbsFile, sizeof dstAbsFile, pszDstPath, buffer)) return Fail(err, 161);
-        ScopedHandle output(utl_NewOrOpenFileForWrite(dstAbsFile));
-        ModuleLogF(kCategory, "utl_FileUnpack: szDstAbsFile = %s", dstAbsFile);
-
-        // The end record is opened like any other before this test, so it
-        // leaves an empty file of its name; its data length is not consumed.
-        if (pack::IsEndName(buffer, nameLen)) {
-            ModuleLog(kCategory, "utl_FileUnpack: The file is end.", 0);
-            return 1;
-        }
-        // Should the directory itself ever open, nothing is written to it.
-        if (!output.Valid() || nameLen == 0) return Fail(err, 165);
-
-        for (uint32_t done = 0; done < dataLen;) {
-            DWORD chunk = dataLen - done < pack::kChunkLen ? dataLen - done : pack::kChunkLen;
-            if (!ReadAndUnmix(carrier.Get(), buffer, chunk)) return Fail(err, 166);
-            DWORD written = 0;
-            if (!g_unpackWriteFile(output.Get(), buffer, chunk, &written, nullptr) || written != chunk)
-                return Fail(err, 157);
-            done += chunk;
-        }
-    }
-    return 1;
+int utl_FileUnpackByHandle(HANDLE hCarrier, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* err, DWORD dwOffset) {
+    // A null handle must not turn into an open by name.
+    if (!hCarrier) hCarrier = INVALID_HANDLE_VALUE;
+    return Unpack(hCarrier, pszSrcPath, pszSrcFile, pszDstPath, err, dwOffset);
 }

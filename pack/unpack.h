@@ -11,9 +11,14 @@
 int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                    DWORD* err, DWORD dwOffset);
 
-// Reads exactly length bytes with one read call and un-mixes them in place.
-// Returns 1, or 0 when the read fails or comes back short.
-int ReadAndUnmix(HANDLE file, void* buffer, DWORD length);
+// utl_FileUnpack for a carrier that the caller holds open (with read access):
+// the same log lines, codes and files, but the carrier's size comes from the
+// handle and its pack is read through it, from dwOffset on (the handle's file
+// position moves), never by opening pszSrcPath\pszSrcFile, which only names
+// it in the log. So 152 and 156 do not arise; a handle whose size cannot be
+// had, or that is a directory, gives 155. The handle stays open.
+int utl_FileUnpackByHandle(HANDLE hCarrier, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* err, DWORD dwOffset);
 
 // The read and write calls of the unpacker: ReadFile and WriteFile, replaced
 // only by tests, which need reads and writes that fail part-way through.

@@ -158,22 +158,35 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
         const char* what;
         std::string region;
         int code;
+        std::string message;  // for kPackDamaged
     };
+    const std::string first = "record 1 at carrier byte 27: ";
     const Case cases[] = {
-        {"signature after the end record", Marker() + Record("a", "1") + Record("^Kivra_end^", "") + "SIGNATURE", kpack::kOk},
-        {"records fill the region exactly", Marker() + Record("a", "1") + Record("b", "22"), kpack::kOk},
-        {"marker only", Marker(), kpack::kOk},
-        {"no marker", Mixed("^-=Kivra=-^ Reed!"), kpack::kPackDamaged},
-        {"short marker", Marker().substr(0, 16), kpack::kPackDamaged},
-        {"cut lengths", Marker() + Record("a", "1") + std::string("\x01\0\0", 3), kpack::kPackDamaged},
-        {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged},
-        {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged},
-        {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged},
+        {"signature after the end record", Marker() + Record("a", "1") + Record("^Kivra_end^", "") + "SIGNATURE", kpack::kOk, ""},
+        {"records fill the region exactly", Marker() + Record("a", "1") + Record("b", "22"), kpack::kOk, ""},
+        {"marker only", Marker(), kpack::kOk, ""},
+        {"no marker", Mixed("^-=Kivra=-^ Reed!"), kpack::kPackDamaged, "no pack marker at carrier byte 10"},
+        {"short marker", Marker().substr(0, 16), kpack::kPackDamaged, "no room for the pack marker at carrier byte 10"},
+        {"cut lengths", Marker() + Record("a", "1") + std::string("\x01\0\0", 3), kpack::kPackDamaged,
+         "record 2 at carrier byte 37: its lengths are cut off by the end of the carrier"},
+        // The setup stops at the name length (161) before it misses the data
+        // length: still the lengths that do not fit.
+        {"long name, cut data length", Marker() + Le32(100) + "\x05", kpack::kPackDamaged,
+         first + "its lengths are cut off by the end of the carrier"},
+        {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged,
+         first + "reaches 1 bytes past the end of the carrier"},
+        {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged, first + "name length 65 exceeds 64"},
+        {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged,
+         first + "name is not allowed; the unpacker refuses it"},
+        {"empty name", Marker() + Record("", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged,
+         first + "name is not allowed; the unpacker refuses it"},
     };
     for (const Case& c : cases) {
         WriteAll(P("c"), head + c.region);
         kpack::Listing listing;
-        EXPECT_EQ(c.code, kpack::ListPack(P("c"), 10, &listing).code) << c.what;
+        kpack::Result r = kpack::ListPack(P("c"), 10, &listing);
+        EXPECT_EQ(c.code, r.code) << c.what;
+        EXPECT_EQ(c.message, r.message) << c.what;
     }
 
     WriteAll(P("c"), head + cases[0].region);

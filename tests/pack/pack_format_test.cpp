@@ -1,9 +1,11 @@
-// The format's shared pieces: the mix, the length fields and the name rule.
+// The format's shared pieces: the mix, the length fields, the name rule and
+// the region a walk may read (the walk itself: fuzz_pack_walk.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "pack/pack_format.h"
+#include "pack/pack_walk.h"
 
 namespace {
 
@@ -89,6 +91,31 @@ TEST(RecordName, PlainModeRefusesAnySeparator) {
     EXPECT_TRUE(Safe("setup.ini", 0));
     EXPECT_FALSE(Safe("data\\conn.xml", 0));
     EXPECT_FALSE(Safe("data/conn.xml", 0));
+}
+
+// The carrier's size and the pack's offset: what the setup refuses with 155.
+TEST(WalkBegin, RegionFitsOneWordAndFollowsTheOffset) {
+    struct Case {
+        uint64_t size;
+        uint32_t offset;
+        pack::Why why;
+        uint64_t region;
+    };
+    const Case cases[] = {
+        {0xFFFFFFFFull, 490000, pack::kWhyNone, 0xFFFFFFFFull - 490000},
+        {1ull << 32, 490000, pack::kWhyTooLarge, 0},
+        {490001, 490000, pack::kWhyNone, 1},
+        {490000, 490000, pack::kWhyNoRegion, 0},
+        {100, 490000, pack::kWhyNoRegion, 0},
+        {0, 0, pack::kWhyNoRegion, 0},
+    };
+    for (const Case& c : cases) {
+        pack::Walk walk;
+        EXPECT_EQ(c.why == pack::kWhyNone, pack::WalkBegin(&walk, c.size, c.offset, 0) == 1) << c.size;
+        EXPECT_EQ(c.why, walk.why) << c.size;
+        EXPECT_EQ(c.region, walk.region) << c.size;
+        EXPECT_EQ(c.why == pack::kWhyNone ? 0u : 155u, pack::StopCode(walk.why)) << c.size;
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "pack/file_io.h"
 #include "pack/pack_format.h"
 #include "pack/unpack.h"
+#include "platform/handle.h"
 #include "support/pack_bytes.h"
 #include "support/winsupport.h"
 
@@ -137,6 +138,48 @@ TEST_F(UnpackTest, ArgumentAndCarrierFailures) {
     ExpectFailure(152);
     CreateDirectoryA(Path(kCarrier).c_str(), nullptr);  // a directory is no carrier
     ExpectFailure(152);
+}
+
+// The carrier held open, as the setup holds it: without read sharing, so that
+// an open by name would fail. The same lines, codes and files as by name.
+TEST_F(UnpackTest, ByHandleLogsAsByName) {
+    std::string late = Record("late.txt", "12345");
+    const std::string packs[] = {Marker() + Record("a.txt", "hi") + EndRecord(),
+                                 Marker() + Record("a.txt", "hi") + late.substr(0, late.size() - 1)};
+    for (const std::string& pack : packs) {
+        Carrier(pack);
+        ClearLogs();
+        const int byName = Unpack();
+        const DWORD byNameErr = err_;
+        const std::vector<std::string> byNameLog = TodayLogMessages("stp_UtlFile");
+        ASSERT_EQ("hi", ReadFileBytes(Out("a.txt")));
+        RemoveTree(kDst);
+        MakeDirs(kDst);
+
+        ClearLogs();
+        ScopedHandle held(CreateFileA(Path(kCarrier).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.Valid());
+        SetFilePointer(held.Get(), 0, nullptr, FILE_END);  // the unpacker seeks for itself
+        err_ = kUntouched;
+        EXPECT_EQ(byName, utl_FileUnpackByHandle(held.Get(), kSandbox, kCarrier, kDst, &err_, 100));
+        EXPECT_EQ(byNameErr, err_);
+        EXPECT_EQ(byNameLog, TodayLogMessages("stp_UtlFile"));
+        EXPECT_EQ("hi", ReadFileBytes(Out("a.txt")));
+        RemoveTree(kDst);
+        MakeDirs(kDst);
+    }
+
+    // No size from the handle: 155, after the size line.
+    ScopedHandle dir(CreateFileA(kDst, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(dir.Valid());
+    for (HANDLE h : {dir.Get(), INVALID_HANDLE_VALUE, (HANDLE) nullptr}) {
+        ClearLogs();
+        err_ = kUntouched;
+        EXPECT_EQ(0, utl_FileUnpackByHandle(h, kSandbox, kCarrier, kDst, &err_, 100));
+        EXPECT_EQ(155u, err_);
+        EXPECT_TRUE(HasLine("utl_FileUnpack: dwSizeHigh = 0 dwSizeLow = 0"));
+    }
 }
 
 TEST_F(UnpackTest, RegionEdges) {

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -22,6 +21,7 @@
 
 #include "output_file.h"
 #include "pack/pack_format.h"
+#include "pack/pack_walk.h"
 #include "pe_image.h"
 
 namespace fs = std::filesystem;
@@ -280,11 +280,75 @@ Result MakeCarrier(const std::string& folder, const std::string& carrier, uint32
 
 namespace {
 
-// Walks the pack at offset by the unpacker's rules, calling visit for each
-// record before the end record, and stops where the unpacker would stop.
-using Visitor = std::function<Result(std::FILE* carrier, const ListedRecord& record, const std::string& where)>;
+// The carrier as the pack walk reads it, from the pack's start on.
+class FileSource : public pack::Source {
+public:
+    explicit FileSource(std::FILE* file) : file_(file) {}
+    int Read(void* buffer, uint32_t length, uint32_t* got) override {
+        *got = (uint32_t)std::fread(buffer, 1, length, file_);
+        return !std::ferror(file_);
+    }
 
-Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, const Visitor& visit) {
+private:
+    std::FILE* file_;
+};
+
+// What a walk does with each file record: list does nothing, extract writes it.
+struct RecordSink {
+    virtual ~RecordSink() {}
+    // The record's name was accepted; where names it in messages.
+    virtual Result Begin(const ListedRecord&, const std::string& /*where*/) { return Result(); }
+    // The next chunk of its data.
+    virtual Result Write(const unsigned char* /*data*/, uint32_t /*length*/) { return Result(); }
+    // All its data has come.
+    virtual Result Finish() { return Result(); }
+};
+
+// A carrier whose pack could not be read.
+Result CarrierReadError(const std::string& carrier) {
+    return Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+}
+
+// What is wrong with a pack that the walk stopped in, in kpack's words.
+Result Damaged(const pack::Walk& walk, uint64_t size, uint32_t offset, const std::string& carrier,
+               const std::string& where) {
+    const Result readError = CarrierReadError(carrier);
+    const std::string atStart = "at carrier byte " + std::to_string(offset);
+    switch (walk.why) {
+        case pack::kWhyTooLarge:
+            return Fail(kPackDamaged, "carrier is 4 GiB or more; the unpacker refuses it");
+        case pack::kWhyNoRegion:
+            return Fail(kPackDamaged, "carrier is " + std::to_string(size) + " bytes; no pack at offset " +
+                                          std::to_string(offset));
+        case pack::kWhyMarkerCut:
+            if (walk.readFailed) return readError;
+            return Fail(kPackDamaged, "no room for the pack marker " + atStart);
+        case pack::kWhyMarker:
+            return Fail(kPackDamaged, "no pack marker " + atStart);
+        case pack::kWhyNameLengthCut:
+        case pack::kWhyNameTooLong:
+        case pack::kWhyDataLengthCut:
+            // The setup judges the name length before it misses the data
+            // length; either way the record's lengths do not fit.
+            if (walk.region - walk.recordAt < pack::kRecordHeadLen)
+                return Fail(kPackDamaged, where + "its lengths are cut off by the end of the carrier");
+            if (walk.why != pack::kWhyNameTooLong) return readError;
+            return Fail(kPackDamaged, where + "name length " + std::to_string(walk.nameLen) + " exceeds " +
+                                          std::to_string(pack::kMaxNameLen));
+        case pack::kWhyPastRegion:
+            return Fail(kPackDamaged, where + "reaches " + std::to_string(walk.total - walk.region) +
+                                          " bytes past the end of the carrier");
+        case pack::kWhyNameRefused:
+        case pack::kWhyNameEmpty:
+            return Fail(kPackDamaged, where + "name is not allowed; the unpacker refuses it");
+        default:
+            return readError;
+    }
+}
+
+// Walks the pack at offset with the unpacker's own walk, handing each file
+// record to sink, and stops where the unpacker would stop.
+Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, RecordSink& sink) {
     *listing = Listing();
     std::error_code ec;
     uint64_t size = fs::file_size(carrier, ec);
@@ -298,60 +362,47 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, c
         uint32_t sum = 0;
         listing->checksumOk = tools::ComputePeChecksum(in.get(), header.checksumAt, &sum) && sum == header.checksum;
     }
-    if (size >= kFourGiB) return Fail(kPackDamaged, "carrier is 4 GiB or more; the unpacker refuses it");
-    if (offset >= size)
-        return Fail(kPackDamaged, "carrier is " + std::to_string(size) + " bytes; no pack at offset " +
-                                      std::to_string(offset));
-    const uint64_t regionLen = size - offset;
-    auto at = [&](uint64_t pos) { return "at carrier byte " + std::to_string(offset + pos); };
-    auto read = [&](uint64_t pos, void* buffer, size_t length) {
-        return tools::SeekTo(in.get(), offset + pos) && std::fread(buffer, 1, length, in.get()) == length;
-    };
-    const Result readError = Fail(kIoError, "cannot read carrier " + carrier + ": it ended early or failed");
+    // Names are judged alone: the setup's work folder is short enough for any.
+    pack::Walk walk;
+    if (!pack::WalkBegin(&walk, size, offset, 0)) return Damaged(walk, size, offset, carrier, "");
+    if (!tools::SeekTo(in.get(), offset)) return CarrierReadError(carrier);
 
-    if (regionLen < pack::kMarkerLen) return Fail(kPackDamaged, "no room for the pack marker " + at(0));
-    char marker[pack::kMarkerLen];
-    if (!read(0, marker, sizeof marker)) return readError;
-    pack::MixBuffer(marker, sizeof marker);
-    if (std::memcmp(marker, pack::kMarker, pack::kMarkerLen) != 0)
-        return Fail(kPackDamaged, "no pack marker " + at(0));
-
-    uint64_t pos = pack::kMarkerLen;
-    while (pos < regionLen) {
-        const size_t index = listing->records.size() + 1;
-        const std::string record = "record " + std::to_string(index) + " " + at(pos) + ": ";
-        if (regionLen - pos < pack::kRecordHeadLen)
-            return Fail(kPackDamaged, record + "its lengths are cut off by the end of the carrier");
-        unsigned char head[pack::kRecordHeadLen];
-        if (!read(pos, head, sizeof head)) return readError;
-        uint32_t nameLen = pack::ReadLe32(head);
-        uint32_t dataLen = pack::ReadLe32(head + 4);
-        if (nameLen > pack::kMaxNameLen)
-            return Fail(kPackDamaged, record + "name length " + std::to_string(nameLen) + " exceeds " +
-                                          std::to_string(pack::kMaxNameLen));
-        uint64_t recordEnd = pos + pack::kRecordHeadLen + nameLen + (uint64_t)dataLen;
-        if (recordEnd > regionLen)
-            return Fail(kPackDamaged, record + "reaches " + std::to_string(recordEnd - regionLen) +
-                                          " bytes past the end of the carrier");
-        std::string name(nameLen, '\0');
-        if (nameLen && !read(pos + pack::kRecordHeadLen, &name[0], nameLen)) return readError;
-        pack::MixBuffer(&name[0], name.size());
-        if (!pack::IsSafeRecordName(name.data(), name.size(), 1))
-            return Fail(kPackDamaged, record + "name is not allowed; the unpacker refuses it");
-        if (pack::IsEndName(name.data(), name.size())) {
-            listing->endRecord = true;
-            listing->packEnd = offset + pos + pack::kRecordHeadLen + nameLen;
-            listing->trailing = size - listing->packEnd;
-            return Result();
+    FileSource source(in.get());
+    std::string where;
+    ListedRecord listed;
+    for (;;) {
+        Result r;
+        switch (pack::WalkNext(&walk, &source)) {
+            case pack::kStepRecord:
+                where = "record " + std::to_string(walk.record) + " at carrier byte " +
+                        std::to_string(offset + walk.recordAt) + ": ";
+                break;
+            case pack::kStepName:
+                listed = ListedRecord{walk.name, walk.dataLen, offset + walk.at};
+                r = sink.Begin(listed, where);
+                break;
+            case pack::kStepData:
+                r = sink.Write(walk.data, walk.chunk);
+                break;
+            case pack::kStepFileDone:
+                r = sink.Finish();
+                if (r.ok()) listing->records.push_back(listed);
+                break;
+            case pack::kStepEnd:
+                listing->endRecord = true;
+                listing->packEnd = offset + walk.at;
+                listing->trailing = size - listing->packEnd;
+                return Result();
+            case pack::kStepFilled:
+                listing->packEnd = size;
+                return Result();
+            case pack::kStepStop:
+                return Damaged(walk, size, offset, carrier, where);
+            default:
+                break;
         }
-        ListedRecord listed{name, dataLen, offset + pos + pack::kRecordHeadLen + nameLen};
-        Result r = visit(in.get(), listed, record);
         if (!r.ok()) return r;
-        listing->records.push_back(listed);
-        pos = recordEnd;
     }
-    listing->packEnd = size;
-    return Result();
 }
 
 // Where extract writes: a folder opened once, whose entries are opened without
@@ -433,24 +484,59 @@ std::FILE* OpenDescriptor(int fd) { return fdopen(fd, "wb"); }
 void CloseDescriptor(int fd) { close(fd); }
 #endif
 
-// Copies length bytes at the carrier's current position to out, un-mixed.
-bool CopyRecordData(std::FILE* carrier, uint32_t length, std::FILE* out) {
-    std::vector<char> buffer(1 << 16);
-    while (length > 0) {
-        size_t n = std::min<size_t>(length, buffer.size());
-        if (std::fread(buffer.data(), 1, n, carrier) != n) return false;
-        pack::MixBuffer(buffer.data(), n);
-        if (!WriteAll(out, buffer.data(), n)) return false;
-        length -= (uint32_t)n;
+// Writes each file record into the output folder, as the setup would into its
+// fresh work folder.
+struct ExtractSink : RecordSink {
+    ExtractSink(OutputDir& out, const std::string& dir) : out(out), dir(dir) {}
+
+    Result Begin(const ListedRecord& record, const std::string& at) override {
+        // The setup joins the name to its fresh work folder, where no
+        // sub-folder exists: it cannot create such a file and stops there.
+        if (record.name.find_first_of("\\/") != std::string::npos)
+            return Fail(kPackDamaged, at + "name " + record.name +
+                                          " has a folder part; the setup cannot create it and stops here");
+        const std::string key = Lower(record.name);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            notes.push_back(at + "name " + record.name +
+                            " repeats an earlier name (letter case aside); Windows would write both "
+                            "into one file, here the later replaces the earlier");
+        seen.push_back(key);
+        std::string why;
+        int fd = out.Create(record.name, &why);
+        if (fd < 0)
+            return Fail(why == kIsLink ? kCarrierRefused : kIoError, at + dir + "/" + record.name + " " + why);
+        file.reset(OpenDescriptor(fd));
+        if (!file) {
+            CloseDescriptor(fd);
+            return CannotWrite(dir + "/" + record.name);
+        }
+        where = at;
+        name = record.name;
+        return Result();
     }
-    return true;
-}
+    Result Write(const unsigned char* data, uint32_t length) override {
+        return WriteAll(file.get(), data, length) ? Result() : WriteFailed();
+    }
+    Result Finish() override { return std::fclose(file.release()) == 0 ? Result() : WriteFailed(); }
+
+    // The failure of a write to the current file, with the system's reason.
+    Result WriteFailed() const {
+        return Fail(kIoError, where + "cannot write " + dir + "/" + name + ": " + tools::ErrnoText());
+    }
+
+    OutputDir& out;
+    const std::string& dir;
+    std::vector<std::string> seen;   // the names so far, in lower case
+    std::vector<std::string> notes;
+    File file;                       // the file being written
+    std::string where, name;         // its record, for messages
+};
 
 }  // namespace
 
 Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing) {
-    return WalkPack(carrier, offset, listing,
-                    [](std::FILE*, const ListedRecord&, const std::string&) { return Result(); });
+    RecordSink nothing;
+    return WalkPack(carrier, offset, listing, nothing);
 }
 
 Result ExtractPack(const std::string& carrier, uint32_t offset, const std::string& dir, bool force,
@@ -463,36 +549,9 @@ Result ExtractPack(const std::string& carrier, uint32_t offset, const std::strin
     if (!r.ok()) return r;
     if (!force && !fs::is_empty(dir, ec))
         return Fail(kCarrierRefused, "folder " + dir + " is not empty (give --force to write into it)");
-    std::vector<std::string> seen;
-    std::vector<std::string> notes;
-    r = WalkPack(carrier, offset, listing,
-                 [&](std::FILE* in, const ListedRecord& record, const std::string& where) {
-        // The setup joins the name to its fresh work folder, where no
-        // sub-folder exists: it cannot create such a file and stops there.
-        if (record.name.find_first_of("\\/") != std::string::npos)
-            return Fail(kPackDamaged, where + "name " + record.name +
-                                          " has a folder part; the setup cannot create it and stops here");
-        const std::string key = Lower(record.name);
-        if (std::find(seen.begin(), seen.end(), key) != seen.end())
-            notes.push_back(where + "name " + record.name +
-                            " repeats an earlier name (letter case aside); Windows would write both "
-                            "into one file, here the later replaces the earlier");
-        seen.push_back(key);
-        std::string why;
-        int fd = out.Create(record.name, &why);
-        if (fd < 0)
-            return Fail(why == kIsLink ? kCarrierRefused : kIoError, where + dir + "/" + record.name + " " + why);
-        std::FILE* file = OpenDescriptor(fd);
-        if (!file) {
-            CloseDescriptor(fd);
-            return CannotWrite(dir + "/" + record.name);
-        }
-        bool ok = tools::SeekTo(in, record.dataAt) && CopyRecordData(in, record.size, file);
-        ok = std::fclose(file) == 0 && ok;
-        if (!ok) return Fail(kIoError, where + "cannot write " + dir + "/" + record.name + ": " + tools::ErrnoText());
-        return Result();
-    });
-    listing->notes = notes;
+    ExtractSink sink(out, dir);
+    r = WalkPack(carrier, offset, listing, sink);
+    listing->notes = sink.notes;
     return r;
 }
 

@@ -83,9 +83,9 @@ struct Listing {
     std::vector<std::string> notes;     // extract: what the user should know, for stderr
 };
 
-// Reads the pack at offset in a carrier by the unpacker's rules and lists its
-// records. kPackDamaged, with what is wrong and the records before it, when
-// the pack would not unpack to its end.
+// Reads the pack at offset in a carrier with the unpacker's own walk
+// (pack/pack_walk.h) and lists its records. kPackDamaged, with what is wrong
+// and the records before it, when the pack would not unpack to its end.
 Result ListPack(const std::string& carrier, uint32_t offset, Listing* listing);
 
 // Writes the files of the pack at offset into dir (made when missing), as the
