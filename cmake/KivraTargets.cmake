@@ -5,6 +5,9 @@
 #   kivra_host_test(name files...)    a GoogleTest program for the host tree
 #   kivra_win_test(name files...)     a GoogleTest program run under Wine (links gtest_main;
 #                                     guard further settings with if(TARGET name))
+#   kivra_end_to_end(tests...)        marks tests that start the real Setup.exe (label e2e):
+#                                     scripts/run-tests.sh runs them once more in a 64-bit
+#                                     prefix, where Setup.exe really runs (WoW64)
 
 # No build folder's path may end up in a shipped binary: two clones built in
 # different folders give the same bytes.
@@ -43,7 +46,8 @@ if(WIN32)
   add_library(kivra STATIC)
   target_compile_options(kivra PRIVATE ${KIVRA_SIZE_FLAGS})
   target_include_directories(kivra PUBLIC "${PROJECT_SOURCE_DIR}")
-  target_link_libraries(kivra PUBLIC shell32 user32 advapi32 kernel32)
+  # ntdll for the native create, which makes and opens an object in one call.
+  target_link_libraries(kivra PUBLIC shell32 user32 advapi32 kernel32 ntdll)
 elseif(KIVRA_TOOLS_ONLY)
   add_compile_options(-Wall -Wextra)
   add_library(kivra_portable STATIC)
@@ -139,4 +143,10 @@ function(kivra_fuzz_test)
            COMMAND "${exe}" -max_total_time=${FUZZ_SECONDS} -print_final_stats=1 ${FUZZ_OPTIONS}
                    "${corpus}" "${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds")
   set_tests_properties(${FUZZ_TEST} PROPERTIES TIMEOUT 120)
+endfunction()
+
+function(kivra_end_to_end)
+  if(WIN32 AND KIVRA_WINDOWS_TESTS)
+    set_tests_properties(${ARGN} PROPERTIES LABELS e2e)
+  endif()
 endfunction()

@@ -3,19 +3,29 @@
 #include <stdio.h>
 
 #include "platform/fs.h"
+#include "platform/registry.h"
 #include "platform/system_dir.h"
 
 namespace {
 char commonProgramFiles[MAX_PATH + 1];
+
+// Only a drive path counts: an unexpanded "%ProgramFiles%\..." would make the
+// reginfo folder relative to the current directory.
+bool IsDrivePath(const char* path) {
+    return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':' &&
+           path[2] == '\\';
 }
+} // namespace
 
 void ResetCommonProgramFilesCache() { commonProgramFiles[0] = '\0'; }
 
 const char* utl_GetCommonProgramFiles() {
     if (commonProgramFiles[0]) return commonProgramFiles;
-    DWORD len = GetEnvironmentVariableA("CommonProgramFiles", commonProgramFiles, sizeof commonProgramFiles);
-    // A value too long for the buffer is reported by its size and not stored.
-    if (len > 0 && len < sizeof commonProgramFiles) return commonProgramFiles;
+    // A value too long for the buffer is refused by RegReadString and not stored.
+    if (RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir",
+                      commonProgramFiles, sizeof commonProgramFiles) &&
+        IsDrivePath(commonProgramFiles))
+        return commonProgramFiles;
     commonProgramFiles[0] = '\0';
 
     char system[MAX_PATH + 1];

@@ -7,7 +7,7 @@ int JoinBackupPath(char* out, size_t size, const char* name) {
     if (!out || size == 0) return 0;
     out[0] = '\0';
     char root[MAX_PATH];
-    DWORD len = GetEnvironmentVariableA("SystemRoot", root, sizeof root);
+    UINT len = GetSystemWindowsDirectoryA(root, sizeof root);
     if (len == 0 || len >= sizeof root) return 0;
     int n = snprintf(out, size, "%s\\system32\\%s", root, name ? name : "");
     if (n < 0 || (size_t)n >= size) {

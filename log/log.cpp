@@ -3,11 +3,14 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 #include <windows.h>
 
-#include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/join_path.h"
+#include "platform/list_dir.h"
 #include "platform/named_object.h"
+#include "platform/open_relative.h"
 #include "platform/sysinfo.h"
 
 int bLogDetail = 0;
@@ -34,46 +37,90 @@ void WriteString(HANDLE file, const char* text) {
     WriteFile(file, text, (DWORD)strlen(text), &written, nullptr);
 }
 
-// Removes this weekday's files of one log from earlier weeks: the first line of
-// a day is what limits a log to one week. Read-only files go too.
-void RemoveSameWeekday(const char* dir, const char* stem, unsigned weekday) {
-    char pattern[MAX_PATH];
-    int n = snprintf(pattern, sizeof pattern, "%s*%02u.log", stem, weekday);
-    if (n > 0 && (size_t)n < sizeof pattern) DeleteMatchingFiles(dir, pattern);
-}
-
-// What OpenLogFile leaves as the last error when it refuses a name:
+// What OpenInLogFolder leaves as the last error when it refuses a name:
 // ERROR_NOT_SAME_OBJECT, which mingw's headers lack.
 const DWORD kNotThisFile = 1656;
 
-// Opens the log file at path for appending, creating it new with CREATE_NEW.
-// A name that is not a plain file of its own (a link, a file with a second
-// name) gets no line: the elevated setup would otherwise write wherever a user
-// pointed it.
-HANDLE OpenLogFile(const char* path, DWORD disposition, DWORD share) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// Opens an object in the held log folder by its name there (path is where
+// that is), as itself, and keeps it only when it is the plain file of that
+// name (not a link, not a second name of another file); else
+// INVALID_HANDLE_VALUE, with the last error kNotThisFile for an object that
+// is not.
+HANDLE OpenInLogFolder(HANDLE folder, const char* name, const char* path, DWORD access, DWORD share,
+                       RelativeDisposition disposition) {
+    HANDLE file = OpenRelative(folder, name, access | FILE_READ_ATTRIBUTES, share, disposition, kFileOnly);
+    // Windows opens a link as itself; Wine follows it, and where the handle
+    // really points tells.
     if (file == INVALID_HANDLE_VALUE || KindOfOpenObject(file, path) == kObjectFile) return file;
     CloseHandle(file);
     SetLastError(kNotThisFile);
     return INVALID_HANDLE_VALUE;
 }
 
-HANDLE OpenExistingLog(const char* path) {
-    return OpenLogFile(path, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
+HANDLE OpenExistingLog(HANDLE folder, const char* name, const char* path) {
+    return OpenInLogFolder(folder, name, path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, kOpenExisting);
 }
 
-// Opens the log folder itself and holds it (no delete sharing), creating it
-// when missing. Invalid when it is not the real folder of that name: a link to
-// another place would have the day's new file created there.
+// Which of the folder's files the first line of a day removes.
+struct SameWeekday {
+    HANDLE folder;
+    const char* dir;
+    wchar_t stem[MAX_PATH];
+    wchar_t suffix[8]; // "<weekday>.log"
+};
+
+bool EndsWithIgnoringCase(const wchar_t* text, size_t length, const wchar_t* tail) {
+    size_t n = wcslen(tail);
+    return length >= n && CompareStringOrdinal(text + length - n, (int)n, tail, (int)n, TRUE) == CSTR_EQUAL;
+}
+
+// Deletes one listed entry when its name is "<stem>*<weekday>.log" and it is
+// a plain file of its own; read-only ones go too. Never a link, nor what one
+// leads to.
+bool RemoveIfSameWeekday(const wchar_t* name, DWORD attributes, void* context) {
+    const SameWeekday& same = *(const SameWeekday*)context;
+    size_t length = wcslen(name), stem = wcslen(same.stem);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || length < stem + wcslen(same.suffix) ||
+        CompareStringOrdinal(name, (int)stem, same.stem, (int)stem, TRUE) != CSTR_EQUAL ||
+        !EndsWithIgnoringCase(name, length, same.suffix))
+        return true;
+    char narrow[MAX_PATH], path[MAX_PATH];
+    BOOL lossy = FALSE;
+    if (!WideCharToMultiByte(CP_ACP, 0, name, -1, narrow, sizeof narrow, nullptr, &lossy) || lossy ||
+        !JoinPath(path, sizeof path, same.dir, narrow))
+        return true;
+    ScopedHandle file(OpenInLogFolder(same.folder, narrow, path, DELETE | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, kOpenExisting));
+    if (file.Valid()) RemoveOpenObject(file.Get());
+    return true;
+}
+
+// Removes this weekday's files of one log from earlier weeks: the first line of
+// a day is what limits a log to one week. The held folder itself is listed.
+void RemoveSameWeekday(HANDLE folder, const char* dir, const char* stem, unsigned weekday) {
+    SameWeekday same = {folder, dir, {0}, {0}};
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, stem, -1, same.stem, MAX_PATH)) return;
+    // "%02u.log" by hand: the wide printf family would add 12 KB to Setup.exe.
+    wcscpy(same.suffix, L"00.log");
+    same.suffix[0] = (wchar_t)(same.suffix[0] + weekday / 10 % 10);
+    same.suffix[1] = (wchar_t)(same.suffix[1] + weekday % 10);
+    ForEachEntry(folder, RemoveIfSameWeekday, &same);
+}
+
+// Opens the log folder itself and holds it, creating it when missing. It shares
+// no deletion or writing while a line is written: nobody renames it away, nor
+// opens it to change it (into a mount point, say). Invalid when it is not the
+// real folder of that name: a link would have the day's file made elsewhere.
 HANDLE HoldLogFolder(const char* dir) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const DWORD access = FILE_LIST_DIRECTORY, share = FILE_SHARE_READ;
     ObjectKind kind;
-    HANDLE folder = OpenNamedObject(dir, 0, share, &kind);
+    HANDLE folder = OpenNamedObject(dir, access, share, &kind);
     if (kind == kObjectMissing) {
-        // Default security, as every writer of the client's logs makes it.
-        CreateDirectoryA(dir, nullptr);
-        folder = OpenNamedObject(dir, 0, share, &kind);
+        // Made and opened in one call, with default security, as every writer
+        // of the client's logs makes it.
+        folder = OpenRelative(nullptr, dir, access | FILE_READ_ATTRIBUTES, share, kCreateNew, kDirectoryOnly);
+        if (folder != INVALID_HANDLE_VALUE) return folder;
+        folder = OpenNamedObject(dir, access, share, &kind); // another writer was first
     }
     if (kind == kObjectDirectory) return folder;
     if (folder != INVALID_HANDLE_VALUE) CloseHandle(folder);
@@ -83,26 +130,25 @@ HANDLE HoldLogFolder(const char* dir) {
 void WriteLine(const char* dir, const LogKind& kind, const char* message) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char path[MAX_PATH];
-    int n = snprintf(path, sizeof path, "%s\\%s%04u%02u%02u%02u.log", dir, kind.stem, now.wYear,
-                     now.wMonth, now.wDay, now.wDayOfWeek);
-    if (n < 0 || (size_t)n >= sizeof path) return;
+    char name[MAX_PATH], path[MAX_PATH];
+    int n = snprintf(name, sizeof name, "%s%04u%02u%02u%02u.log", kind.stem, now.wYear, now.wMonth, now.wDay,
+                     now.wDayOfWeek);
+    if (n < 0 || (size_t)n >= sizeof name || !JoinPath(path, sizeof path, dir, name)) return;
 
-    // The day's file is opened straight away and looked for only when that
-    // fails (a look costs Wine as much as the open, and every line but the
-    // day's first finds the file). Where the opened file really is covers the
-    // folder as well, so an existing day's file needs no look at the folder of
-    // its own. A name that leads elsewhere loses the line, and so does a file
-    // that is there but cannot be opened; no file of that name (a directory
-    // does not count) makes this the first line of the day.
-    ScopedHandle file(OpenExistingLog(path));
-    if (!file.Valid() && GetLastError() != kNotThisFile && !FileExists(path)) {
-        ScopedHandle folder(HoldLogFolder(dir));
-        if (!folder.Valid()) return;
-        RemoveSameWeekday(dir, kind.stem, now.wDayOfWeek);
-        file.Reset(OpenLogFile(path, CREATE_NEW, FILE_SHARE_READ));
+    // Every file is opened or made by its name inside the held folder, never
+    // by a path that could be sent elsewhere. A name that is not the plain
+    // file it claims to be loses the line, and so does a file that is there
+    // but cannot be opened; no file of that name makes this the first line of
+    // the day.
+    ScopedHandle folder(HoldLogFolder(dir));
+    if (!folder.Valid()) return;
+    ScopedHandle file(OpenExistingLog(folder.Get(), name, path));
+    if (!file.Valid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        RemoveSameWeekday(folder.Get(), dir, kind.stem, now.wDayOfWeek);
+        file.Reset(OpenInLogFolder(folder.Get(), name, path, GENERIC_WRITE, FILE_SHARE_READ, kCreateNew));
         // Another writer may have created it in the meantime.
-        if (!file.Valid() && GetLastError() == ERROR_FILE_EXISTS) file.Reset(OpenExistingLog(path));
+        if (!file.Valid() && GetLastError() == ERROR_ALREADY_EXISTS)
+            file.Reset(OpenExistingLog(folder.Get(), name, path));
     }
     if (!file.Valid()) return;
 

@@ -35,7 +35,7 @@ void CmdOutput::Swap(CmdOutput& other) {
     other.capacity_ = c;
 }
 
-int GetCmd(const char* commandLine, CmdOutput* output, const char* category) {
+int GetCmd(const char* commandLine, CmdOutput* output, const char* category, const char* program) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     ScopedHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) {
@@ -62,7 +62,7 @@ int GetCmd(const char* commandLine, CmdOutput* output, const char* category) {
     }
     memcpy(line, commandLine ? commandLine : "", length + 1);
     PROCESS_INFORMATION child;
-    BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    BOOL started = CreateProcessA(program, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                   &startup, &child);
     DWORD startError = GetLastError();
     free(line);

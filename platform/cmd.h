@@ -26,4 +26,8 @@ private:
 // first NUL byte. Returns 1 when the command ran and its output was read (output
 // replaced only when something was read); 0 when the pipe or the process could
 // not be made, or the first wait failed (logged under category as "GetCmd: ...").
-int GetCmd(const char* commandLine, CmdOutput* output, const char* category);
+// program, when given, is the full path of the program to start: the command
+// line is then only its arguments' carrier and is never searched for a
+// program name (an unquoted "C:\Scratch Space\..." would start C:\Scratch.exe).
+int GetCmd(const char* commandLine, CmdOutput* output, const char* category,
+           const char* program = nullptr);

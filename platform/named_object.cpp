@@ -17,6 +17,22 @@ bool FinalPathW(HANDLE object, wchar_t* out, DWORD size) {
     return true;
 }
 
+// The object's kind by its attributes and its count of names.
+ObjectKind KindByAttributes(const FILE_BASIC_INFO& basic, const FILE_STANDARD_INFO& standard) {
+    if (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return kObjectLink;
+    if (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kObjectDirectory;
+    return standard.NumberOfLinks == 1 ? kObjectFile : kObjectElsewhere;
+}
+
+// The two small queries, not GetFileInformationByHandle: that one also asks
+// for the volume's serial number, which costs Wine a round trip to its mount
+// manager (about 0.8 ms, where these take microseconds), and every log line
+// comes through here.
+bool QueryKindFacts(HANDLE object, FILE_BASIC_INFO* basic, FILE_STANDARD_INFO* standard) {
+    return GetFileInformationByHandleEx(object, FileBasicInfo, basic, sizeof *basic) &&
+           GetFileInformationByHandleEx(object, FileStandardInfo, standard, sizeof *standard);
+}
+
 } // namespace
 
 int FinalPathOf(HANDLE object, char* out, size_t size) {
@@ -32,29 +48,25 @@ int FinalPathOf(HANDLE object, char* out, size_t size) {
 }
 
 ObjectKind KindOfOpenObject(HANDLE object, const char* expected) {
-    // The two small queries, not GetFileInformationByHandle: that one also asks
-    // for the volume's serial number, which costs Wine a round trip to its
-    // mount manager (about 0.8 ms, where these take microseconds), and every
-    // log line comes through here.
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
     wchar_t final[MAX_PATH + 8], wanted[MAX_PATH + 1];
-    if (!GetFileInformationByHandleEx(object, FileBasicInfo, &basic, sizeof basic) ||
-        !GetFileInformationByHandleEx(object, FileStandardInfo, &standard, sizeof standard) ||
-        !FinalPathW(object, final, MAX_PATH + 8) ||
+    if (!QueryKindFacts(object, &basic, &standard) || !FinalPathW(object, final, MAX_PATH + 8) ||
         !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, expected, -1, wanted, MAX_PATH + 1))
         return kObjectUnavailable;
     // Paths compare without regard to letter case, as the file system does;
     // an ordinal comparison keeps DBCS trail bytes from being folded.
     if (CompareStringOrdinal(final, -1, wanted, -1, TRUE) != CSTR_EQUAL) return kObjectElsewhere;
-    if (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return kObjectLink;
-    if (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kObjectDirectory;
-    return standard.NumberOfLinks == 1 ? kObjectFile : kObjectElsewhere;
+    return KindByAttributes(basic, standard);
 }
 
 HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind) {
+    // Identification at most: a pipe server at the name can never act as
+    // this (elevated) process.
     HANDLE object = CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS |
+                                    SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                nullptr);
     if (object == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         *kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kObjectMissing

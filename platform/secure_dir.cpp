@@ -5,20 +5,46 @@
 
 #include "platform/handle.h"
 
-DirectoryOwner (*g_getDirectoryOwner)(HANDLE dir) = GetDirectoryOwner;
+OwnerKind (*g_getOwnerKind)(HANDLE object) = GetOwnerKind;
 int (*g_applyProtectedSecurity)(HANDLE object, const char* path) = ApplyProtectedSecurity;
+
+namespace {
+
+PSECURITY_DESCRIPTOR FromSddl(const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    return descriptor;
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE known[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof known;
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
+
+bool IsAdministratorsOrSystem(PSID sid) {
+    return IsWellKnown(sid, WinBuiltinAdministratorsSid) || IsWellKnown(sid, WinLocalSystemSid);
+}
+
+// Every right that changes a file or directory, its descriptor or its owner,
+// in their specific and their generic forms.
+const ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                    FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                    GENERIC_ALL | MAXIMUM_ALLOWED;
+
+} // namespace
 
 PSECURITY_DESCRIPTOR NewProtectedDirectorySecurity() {
     // O:BA  owner Administrators
     // D:P   protected: nothing inherited from the parent
     //       Administrators and SYSTEM full control, Users read and execute
     //       (0x1200a9), each inherited by files and sub-directories.
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
-            &descriptor, nullptr))
-        return nullptr;
-    return descriptor;
+    return FromSddl("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)");
+}
+
+PSECURITY_DESCRIPTOR NewProtectedFileSecurity() {
+    return FromSddl("O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)");
 }
 
 int CreateProtectedDirectory(const char* path) {
@@ -46,36 +72,45 @@ int ApplyProtectedSecurity(HANDLE object, const char*) {
     return applied;
 }
 
-namespace {
-
-bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
-    BYTE known[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof known;
-    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
-}
-
-bool IsTokenUser(PSID sid) {
-    ScopedHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size)) return false;
-    return EqualSid(sid, ((TOKEN_USER*)buffer)->User.Sid) != 0;
-}
-
-} // namespace
-
-DirectoryOwner GetDirectoryOwner(HANDLE dir) {
+OwnerKind GetOwnerKind(HANDLE object) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
         return kOwnerOther;
-    DirectoryOwner kind = kOwnerOther;
-    if (owner && (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid)))
-        kind = kOwnerAdministrators;
-    else if (owner && IsTokenUser(owner))
-        kind = kOwnerThisUser;
+    OwnerKind kind = OwnerKindOf(owner);
     LocalFree(descriptor);
     return kind;
+}
+
+OwnerKind OwnerKindOf(PSID owner) {
+    return owner && IsValidSid(owner) && IsAdministratorsOrSystem(owner) ? kOwnerAdministrators : kOwnerOther;
+}
+
+int DaclLetsOthersChange(const ACL* dacl) {
+    if (!dacl) return 1;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce((PACL)dacl, i, (void**)&header)) return 1;
+        if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+        // Denials are no comfort here (their order and the groups they name
+        // decide), so only what is allowed is weighed; an allowing entry of a
+        // kind not read here counts as letting anyone.
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return 1;
+        const ACCESS_ALLOWED_ACE* ace = (const ACCESS_ALLOWED_ACE*)header;
+        if ((ace->Mask & kChangingRights) && !IsAdministratorsOrSystem((PSID)&ace->SidStart)) return 1;
+    }
+    return 0;
+}
+
+int OthersMayChange(HANDLE object) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return 1;
+    int others = DaclLetsOthersChange(dacl);
+    LocalFree(descriptor);
+    return others;
 }

@@ -7,6 +7,7 @@
 #include "log/log.h"
 #include "platform/join_path.h"
 #include "platform/named_object.h"
+#include "platform/open_relative.h"
 #include "platform/secure_dir.h"
 #include "platform/system_dir.h"
 #include "platform/work_dir_trust.h"
@@ -15,6 +16,17 @@ namespace {
 
 const DWORD kHoldShare = FILE_SHARE_READ | FILE_SHARE_WRITE; // never FILE_SHARE_DELETE
 
+// Makes dir\name (dir null: name is a drive path) as a directory with the
+// protected descriptor and opens it, in one call: there is no moment in which
+// the new directory has another descriptor, or another directory its name.
+HANDLE MakeProtectedDirectory(HANDLE dir, const char* name, DWORD access) {
+    PSECURITY_DESCRIPTOR descriptor = NewProtectedDirectorySecurity();
+    if (!descriptor) return INVALID_HANDLE_VALUE;
+    HANDLE made = OpenRelative(dir, name, access, kHoldShare, kCreateNew, kDirectoryOnly, descriptor);
+    LocalFree(descriptor);
+    return made;
+}
+
 // Opens and holds tmp; real receives where it really is. False when it cannot
 // be made or is a link that no administrator made.
 bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
@@ -22,20 +34,22 @@ bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
     ObjectKind kind;
     held->tmp.Reset(OpenNamedObject(tmp, access, kHoldShare, &kind));
     if (kind == kObjectMissing) {
-        if (!CreateProtectedDirectory(tmp)) return false;
-        held->tmp.Reset(OpenNamedObject(tmp, access, kHoldShare, &kind));
+        held->tmp.Reset(MakeProtectedDirectory(nullptr, tmp, access));
+        if (held->tmp.Valid())
+            kind = kObjectDirectory;
+        else // someone else made it meanwhile: judged like any other
+            held->tmp.Reset(OpenNamedObject(tmp, access, kHoldShare, &kind));
+    }
+    if (!MayUseTmp(kind, held->tmp.Valid() ? g_getOwnerKind(held->tmp.Get()) : kOwnerOther)) {
+        if (kind == kObjectLink || kind == kObjectElsewhere)
+            SetupLogF("CreateWorkDir: %s is a link that is not owned by Administrators or SYSTEM.", tmp);
+        return false;
     }
     if (kind == kObjectDirectory) {
         int n = snprintf(real, size, "%s", tmp);
         return n > 0 && (size_t)n < size;
     }
-    if (kind != kObjectLink && kind != kObjectElsewhere) return false;
-    // An administrator may have put \tmp on another volume; a user's link
-    // would steer where the elevated setup unpacks and runs programs.
-    if (g_getDirectoryOwner(held->tmp.Get()) != kOwnerAdministrators) {
-        SetupLogF("CreateWorkDir: %s is a link that is not owned by Administrators or SYSTEM.", tmp);
-        return false;
-    }
+    // The work directory lies where the administrator's link leads.
     held->tmpTarget.Reset(CreateFileA(tmp, access, kHoldShare, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -43,14 +57,19 @@ bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && FinalPathOf(held->tmpTarget.Get(), real, size);
 }
 
-// Opens the work directory at path and keeps, or replaces, what is there; dir
-// receives the held handle. False when no trustworthy directory can be had.
-bool HoldWorkDir(const char* path, int emptyIt, ScopedHandle* dir) {
+// Opens the work directory name in the held tmp (path is where that is) and
+// keeps, or replaces, what is there; dir receives the held handle. False when
+// no trustworthy directory can be had.
+bool HoldWorkDir(HANDLE tmp, const char* name, const char* path, int emptyIt, ScopedHandle* dir) {
     // No delete access: held with it, the directory could not be listed (Wine
     // lists without delete sharing).
-    const DWORD access = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
-    ObjectKind kind;
-    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind));
+    const DWORD access = READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES;
+    ObjectKind kind = kObjectMissing;
+    dir->Reset(OpenRelative(tmp, name, access, kHoldShare, kOpenExisting, kAnyObject));
+    if (dir->Valid())
+        kind = KindOfOpenObject(dir->Get(), path);
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        kind = kObjectUnavailable;
     if (kind == kObjectElsewhere) {
         // Windows opens a link as itself, so this is a platform (Wine) that
         // follows it even when asked not to: it could neither be renamed nor
@@ -60,14 +79,13 @@ bool HoldWorkDir(const char* path, int emptyIt, ScopedHandle* dir) {
     }
     if (kind == kObjectUnavailable) return false;
     if (kind != kObjectMissing) {
-        if (MayKeepWorkDir(dir->Get(), kind) && MakeWorkDirTrustworthy(dir->Get(), path, emptyIt))
+        if (MayKeepWorkDir(kind, g_getOwnerKind(dir->Get())) && MakeWorkDirTrustworthy(dir->Get(), path, emptyIt))
             return true;
         dir->Reset();
         if (!MoveAside(path)) return false;
     }
-    if (!CreateProtectedDirectory(path)) return false;
-    dir->Reset(OpenNamedObject(path, access, kHoldShare, &kind));
-    return IsWorkDirJustMade(dir->Get(), kind);
+    dir->Reset(MakeProtectedDirectory(tmp, name, access));
+    return dir->Valid();
 }
 
 } // namespace
@@ -85,9 +103,10 @@ int CreateWorkDir(char* buffer, size_t size, const char* prefix, int tick, int e
     char realTmp[MAX_PATH], name[MAX_PATH], path[MAX_PATH];
     int n = snprintf(name, sizeof name, "%s%u", prefix ? prefix : "", tick ? (unsigned)GetTickCount() : 0u);
     if (n < 0 || (size_t)n >= sizeof name || !buffer || !HoldTmp(tmp, &hold, realTmp, sizeof realTmp) ||
-        !JoinPath(path, sizeof path, realTmp, name) || strlen(path) >= size ||
-        !HoldWorkDir(path, emptyIt, &hold.dir))
+        !JoinPath(path, sizeof path, realTmp, name) || strlen(path) >= size)
         return 0;
+    HANDLE parent = hold.tmpTarget.Valid() ? hold.tmpTarget.Get() : hold.tmp.Get();
+    if (!HoldWorkDir(parent, name, path, emptyIt, &hold.dir)) return 0;
     RemoveMovedAside(realTmp, path);
 
     memcpy(buffer, path, strlen(path) + 1);

@@ -6,7 +6,6 @@
 #include "platform/exists.h"
 #include "platform/handle.h"
 #include "platform/join_path.h"
-#include "platform/secure_dir.h"
 
 namespace {
 
@@ -38,25 +37,27 @@ bool SecureTreeBelow(const char* dir) {
 
 } // namespace
 
-int MayKeepWorkDir(HANDLE dir, ObjectKind kind) {
-    return kind == kObjectDirectory && g_getDirectoryOwner(dir) == kOwnerAdministrators;
+int MayUseTmp(ObjectKind kind, OwnerKind owner) {
+    return kind == kObjectDirectory ||
+           ((kind == kObjectLink || kind == kObjectElsewhere) && owner == kOwnerAdministrators);
 }
 
-int IsWorkDirJustMade(HANDLE dir, ObjectKind kind) {
-    return kind == kObjectDirectory && g_getDirectoryOwner(dir) != kOwnerOther;
+int MayKeepWorkDir(ObjectKind kind, OwnerKind owner) {
+    return kind == kObjectDirectory && owner == kOwnerAdministrators;
 }
 
 int MakeWorkDirTrustworthy(HANDLE dir, const char* path, int emptyIt) {
     char files[MAX_PATH];
     if (!JoinPath(files, sizeof files, path, "*")) return 0;
+    // The directory first: from then on no ordinary user can add to it.
+    if (!g_applyProtectedSecurity(dir, path)) return 0;
     if (emptyIt) {
         DeleteMatchingFiles(path, "*.*");
         // What could not go (in use, a link, a second name) would be used as
         // it is by the unpack.
         if (FileExists(files)) return 0;
     }
-    // The directory first: from then on no ordinary user can add to it.
-    return g_applyProtectedSecurity(dir, path) && SecureTreeBelow(path);
+    return SecureTreeBelow(path);
 }
 
 int MoveAside(const char* path) {

@@ -6,19 +6,24 @@
 #include <windows.h>
 
 #include "platform/named_object.h"
+#include "platform/secure_dir.h"
 
-// 1 when a directory found there may be kept: a real directory owned by
-// Administrators or SYSTEM (one that an earlier setup made).
-int MayKeepWorkDir(HANDLE dir, ObjectKind kind);
+// 1 when \tmp may hold the work directory: a real directory (whoever made it:
+// ordinary users may make C:\tmp), or a link that Administrators or SYSTEM
+// own (an administrator put \tmp on another volume). A user's link would
+// steer where the elevated setup unpacks and runs programs.
+int MayUseTmp(ObjectKind kind, OwnerKind owner);
 
-// 1 when the directory just created there is the setup's own: a real
-// directory owned by Administrators, SYSTEM or this process's user (Wine keeps
-// no owner and reports the creator's user).
-int IsWorkDirJustMade(HANDLE dir, ObjectKind kind);
+// 1 when a work directory found there may be kept: a real directory owned by
+// Administrators or SYSTEM (one that an earlier setup made). One that this
+// process's own user owns is no exception: that is the unelevated half of the
+// session.
+int MayKeepWorkDir(ObjectKind kind, OwnerKind owner);
 
-// Makes a kept work directory trustworthy before anything is unpacked: with
-// emptyIt, the files directly in it are deleted; then the protected
-// descriptor goes on the directory and on everything that stays below it.
+// Makes a kept work directory trustworthy before anything is unpacked: the
+// protected descriptor goes on the directory first, so that from then on no
+// ordinary user can add to it or change it; with emptyIt, the files directly
+// in it are deleted; then everything that stays below it gets the descriptor.
 // Returns 0 when something in it cannot be made trustworthy (a file that
 // stays, a link or a second file name anywhere in the tree): it must then not
 // be used.

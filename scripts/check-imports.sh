@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks the import tables of Windows binaries.
-#   check-imports.sh EXE         EXE imports only Known DLLs: the system loads
-#                                those from System32 whatever lies beside the
-#                                program, so a DLL planted in a Downloads folder
-#                                next to Setup.exe can never be one of its imports.
+#   check-imports.sh EXE         EXE imports only Known DLLs (and ntdll.dll, which
+#                                the system maps into every process before it
+#                                runs a line of it): the system loads those from
+#                                System32 whatever lies beside the program, so a
+#                                DLL planted in a Downloads folder next to
+#                                Setup.exe can never be one of its imports.
 #   check-imports.sh --all DIR...  every .exe and .dll under the folders imports
 #                                only DLLs that a bare Windows 7 or later has:
 #                                nothing the toolchain's runtime would have to
@@ -11,7 +13,7 @@
 #                                libwinpthread-1.dll), which no Wine prefix and
 #                                no customer's machine has.
 set -u
-known=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll difxapi.dll gdi32.dll
+known=" ntdll.dll advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll difxapi.dll gdi32.dll
  gdiplus.dll imagehlp.dll imm32.dll kernel32.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll
  ole32.dll oleaut32.dll psapi.dll rpcrt4.dll sechost.dll setupapi.dll shcore.dll shell32.dll
  shlwapi.dll user32.dll wldap32.dll ws2_32.dll "

@@ -5,14 +5,18 @@
 # builds of the same sources in a 64-bit prefix instead.
 # KIVRA_FORCE_WIN64=1 takes the x86_64 way on a machine that could run both, to
 # try that variant; KIVRA_WINE32_LOADER stands in for Wine's 32-bit loader in
-# the test of scripts/setup-deps.sh.
+# the test of scripts/setup-deps.sh. KIVRA_WOW64=1 makes a 64-bit prefix whose
+# programs are i686 ones, run by the 32-bit loader as 64-bit Windows runs them
+# (the WoW64 lane of scripts/run-tests.sh).
 kivra_cache() { echo "${KIVRA_CACHE:-/var/cache/kivra-build}"; }
 # Left by scripts/setup-deps.sh when apt could not install the 32-bit Wine.
 kivra_wine32_marker() { echo "$(kivra_cache)/wine32-unavailable"; }
 kivra_wine32_runs() { "${KIVRA_WINE32_LOADER:-/usr/lib/wine/wine}" --version >/dev/null 2>&1; }
 
 kivra_wine_arch() {
-  if [ "${KIVRA_FORCE_WIN64:-}" != 1 ] && kivra_wine32_runs; then
+  if [ "${KIVRA_WOW64:-}" = 1 ]; then
+    echo wow64
+  elif [ "${KIVRA_FORCE_WIN64:-}" != 1 ] && kivra_wine32_runs; then
     echo win32
   else
     echo win64
@@ -40,14 +44,21 @@ kivra_wine_env() { # session root
   export WINEPREFIX="$root/prefix" WINEARCH=$KIVRA_WINE_ARCH WINEDEBUG=-all
   # No Mono or Gecko install prompts: they would wait forever under Xvfb.
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  # WINE runs the programs; WINE_BOOT makes the prefix.
   if [ "$KIVRA_WINE_ARCH" = win32 ]; then
     WINE=/usr/lib/wine/wine
     WINESERVER=/usr/lib/wine/wineserver32
+  elif [ "$KIVRA_WINE_ARCH" = wow64 ]; then
+    WINEARCH=win64
+    WINE=/usr/lib/wine/wine
+    WINESERVER=/usr/lib/wine/wineserver64
   else
     WINE=/usr/lib/wine/wine64
     WINESERVER=/usr/lib/wine/wineserver64
     export WINELOADER=$WINE
   fi
+  WINE_BOOT=$WINE
+  [ "$KIVRA_WINE_ARCH" = wow64 ] && WINE_BOOT=/usr/lib/wine/wine64
   [ -x "$WINESERVER" ] || WINESERVER=wineserver
   DISPLAY=$(cat "$root/display" 2>/dev/null || echo :0)
   export DISPLAY

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Runs one Windows program in the Wine session that scripts/wine-session.sh made
 # (CMake uses this as the emulator of the Windows test tree). KIVRA_WINE_ROOT
-# names the session's folder. The program's output is collected in a file and
+# names the session's folder; KIVRA_WINE_LANE_ROOT, when set, another one (the
+# WoW64 lane of scripts/run-tests.sh), which the program is told as its
+# KIVRA_WINE_ROOT. The program's output is collected in a file and
 # printed after it ends: Wine's helper processes would otherwise keep the
 # caller's pipe open.
 set -u
-root=${KIVRA_WINE_ROOT:?KIVRA_WINE_ROOT must name the Wine session folder}
+root=${KIVRA_WINE_LANE_ROOT:-${KIVRA_WINE_ROOT:?KIVRA_WINE_ROOT must name the Wine session folder}}
+export KIVRA_WINE_ROOT=$root
 . "$(dirname "$0")/wine-env.sh"
 kivra_wine_env "$root"
 out=$(mktemp "$root/run.XXXXXX")

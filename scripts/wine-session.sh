@@ -3,11 +3,12 @@
 #   wine-session.sh start ROOT   fresh prefix in ROOT/prefix, an Xvfb display,
 #                                one persistent wineserver
 #   wine-session.sh stop ROOT    stops that wineserver and that display
+# KIVRA_WINE_LANE_ROOT, when set, takes the place of ROOT (scripts/wine-run.sh).
 # Everything Wine prints goes to files under ROOT: its helper processes inherit
 # whatever they are given and would hold a pipe open after the run.
 set -u
 cmd=${1:?start or stop}
-root=${2:?root folder}
+root=${KIVRA_WINE_LANE_ROOT:-${2:?root folder}}
 mkdir -p "$root"
 root=$(cd "$root" && pwd)
 . "$(dirname "$0")/wine-env.sh"
@@ -49,10 +50,10 @@ start() {
   echo ":$n" >"$root/display"
   kivra_wine_env "$root"
   # Make the prefix and let it settle, then keep one server for the whole run.
-  "$WINE" wineboot -i >>"$root/session.log" 2>&1 </dev/null
+  "$WINE_BOOT" wineboot -i >>"$root/session.log" 2>&1 </dev/null
   # Xvfb runs no window manager; left managed, Wine waits two seconds for one
   # each time a window is hidden.
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$root/session.log" 2>&1 </dev/null
+  "$WINE_BOOT" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$root/session.log" 2>&1 </dev/null
   "$WINESERVER" -w >>"$root/session.log" 2>&1 </dev/null
   "$WINESERVER" -p >>"$root/session.log" 2>&1 </dev/null
   if [ ! -d "$root/prefix/drive_c/windows/system32" ]; then

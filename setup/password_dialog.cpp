@@ -33,10 +33,10 @@ void Finish(HWND dialog, INT_PTR result) {
 }
 
 void OnInitDialog(HWND dialog) {
-    SetWindowTextA(dialog, Localized(kPasswordTitle));
-    SetWindowTextA(PromptStatic(dialog), Localized(kPasswordPrompt));
-    SetDlgItemTextA(dialog, IDOK, Localized(kOkButton));
-    SetDlgItemTextA(dialog, IDCANCEL, Localized(kCancelButton));
+    SetLocalizedText(dialog, kPasswordTitle);
+    SetLocalizedText(PromptStatic(dialog), kPasswordPrompt);
+    SetLocalizedText(GetDlgItem(dialog, IDOK), kOkButton);
+    SetLocalizedText(GetDlgItem(dialog, IDCANCEL), kCancelButton);
     ShowWindow(GetDlgItem(dialog, IDC_RETRY_NOTICE), SW_HIDE);
     SendDlgItemMessageA(dialog, IDC_PASSWORD_EDIT, EM_LIMITTEXT, kMaxPasswordChars, 0);
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
@@ -68,13 +68,12 @@ void OnOk(HWND dialog) {
         HWND edit = GetDlgItem(dialog, IDC_PASSWORD_EDIT);
         ShowWindow(notice, SW_SHOW);
         SetWindowTextA(PromptStatic(dialog), "");
-        SetWindowTextA(notice, Localized(kRetryNotice));
+        SetLocalizedText(notice, kRetryNotice);
         SetWindowTextA(edit, "");
         SetFocus(edit);
         return;
     }
-    MessageBoxA(dialog, Localized(kWrongPasswordText), Localized(kWrongPasswordCaption),
-                MB_ICONWARNING | MB_OK);
+    ShowLocalizedWarning(dialog, kWrongPasswordText, kWrongPasswordCaption);
     Finish(dialog, 1);
 }
 
@@ -107,11 +106,13 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 int RunPasswordDialogFrom(HINSTANCE module) {
+    // A Unicode dialog: its texts are set as wide text, which an ANSI window
+    // would take back through the ANSI code page.
     HWND dialog =
-        CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_CHKPWD_DLG), nullptr, PasswordDlgProc, 0);
+        CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_CHKPWD_DLG), nullptr, PasswordDlgProc, 0);
     if (!dialog) {
         // Without its dialog the password cannot be asked: the gate stays shut.
-        SetupLogF("RunPasswordDialog: CreateDialogParamA failed with Err %lu.", GetLastError());
+        SetupLogF("RunPasswordDialog: CreateDialogParamW failed with Err %lu.", GetLastError());
         return 0;
     }
 

@@ -20,7 +20,7 @@ const long long kMegabyte = 0x100000;
 const long long kRequiredFreeMegabytes = 300;
 
 void ShowWarning(const BilingualText& text) {
-    MessageBoxA(nullptr, Localized(text), Localized(kSetupCaption), MB_ICONWARNING | MB_OK);
+    ShowLocalizedWarning(nullptr, text, kSetupCaption);
 }
 
 // The free-space check: logs the free megabytes of the system drive and returns

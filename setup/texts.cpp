@@ -2,10 +2,39 @@
 
 #include <windows.h>
 
-int UseChinese() { return GetSystemDefaultLangID() == 0x0804; }
+LANGID(WINAPI* g_systemDefaultLangId)() = GetSystemDefaultLangID;
+
+int UseChinese() { return g_systemDefaultLangId() == 0x0804; }
 
 const char* Localized(const BilingualText& text) {
     return UseChinese() ? text.chinese : text.english;
+}
+
+namespace {
+
+const UINT kGbk = 936;
+// The longest text is the password prompt, 101 characters.
+const int kWideCapacity = 256;
+
+// The text in the language chosen now as wide text (GBK holds the English
+// texts' ASCII as it is).
+void Widen(const BilingualText& text, wchar_t* out) {
+    if (!MultiByteToWideChar(kGbk, 0, Localized(text), -1, out, kWideCapacity)) out[0] = L'\0';
+}
+
+} // namespace
+
+void SetLocalizedText(HWND window, const BilingualText& text) {
+    wchar_t wide[kWideCapacity];
+    Widen(text, wide);
+    SetWindowTextW(window, wide);
+}
+
+void ShowLocalizedWarning(HWND owner, const BilingualText& text, const BilingualText& caption) {
+    wchar_t wideText[kWideCapacity], wideCaption[kWideCapacity];
+    Widen(text, wideText);
+    Widen(caption, wideCaption);
+    MessageBoxW(owner, wideText, wideCaption, MB_ICONWARNING | MB_OK);
 }
 
 // 安装Kivra智能客户端

@@ -5,121 +5,40 @@
 
 #include "log/log.h"
 #include "pack/file_io.h"
-#include "pack/pack_format.h"
 #include "pack/unpack.h"
 #include "platform/cmd.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
-#include "platform/registry.h"
 #include "platform/work_dir.h"
+#include "setup/carrier.h"
 #include "setup/globals.h"
 #include "setup/handoff.h"
 #include "setup/sequence_codes.h"
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Kivra";
-const char kPackageUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{E3C27A15-6D49-4B8E-9F03-52A6C1D7B480}";
-
-// Where the payload comes from: the setup executable itself, or a local copy
-// of the installer package for a client that was installed from it.
-struct Carrier {
-    char path[MAX_PATH];
-    DWORD offset;
-};
-
-// The path of the installer package the client was installed from, or "" after
-// ten failed retries (a second apart) of the fallback key.
-void ReadPackageSource(char* source, DWORD size) {
-    if (RegReadString(HKEY_LOCAL_MACHINE, kProductKey, "MsiSourceName", source, size)) return;
-    for (int retries = 0; retries < 10; ++retries) {
-        SetupLog("can't get source path.");
-        bool found = RegReadString(HKEY_LOCAL_MACHINE, kPackageUninstallKey, "MsiSourceName", source,
-                                   size) != 0;
-        Sleep(1000);
-        if (found) return;
-    }
-    source[0] = '\0';
-}
-
-// The running executable's full path into path. False when it does not fit.
-bool OwnExecutablePath(char* path, DWORD size) {
-    DWORD len = GetModuleFileNameA(nullptr, path, size);
-    return len > 0 && len < size;
-}
-
-// Splits path at its last backslash: dir receives what comes before it (the
-// whole path's room is enough) and the result is the file name after it; with
-// no backslash, dir is "" and the name is the whole path.
-const char* SplitAtLastBackslash(const char* path, char* dir) {
-    const char* slash = strrchr(path, '\\');
-    size_t dirLen = slash ? (size_t)(slash - path) : 0;
-    memcpy(dir, path, dirLen);
-    dir[dirLen] = '\0';
-    return slash ? slash + 1 : path;
-}
-
-// "KivraSetup.msi" in the folder of the running executable, whatever the
-// executable itself is called ("Setup (1).exe" after a second download).
-bool LocalPackageCopyPath(char* path, size_t size) {
-    char exe[MAX_PATH], dir[MAX_PATH];
-    if (!OwnExecutablePath(exe, sizeof exe)) return false;
-    SplitAtLastBackslash(exe, dir);
-    return *dir && JoinPath(path, size, dir, "KivraSetup.msi") != 0;
-}
-
-bool ChooseCarrier(Carrier* carrier) {
-    DWORD byMsi = 0;
-    RegReadDword(HKEY_LOCAL_MACHINE, kProductKey, "InstallByMsi", &byMsi);
-    if (!byMsi) {
-        carrier->offset = pack::kSetupExeOffset;
-        return OwnExecutablePath(carrier->path, sizeof carrier->path);
-    }
-
-    SetupLog("msi install.");
-    char source[MAX_PATH] = {0};
-    ReadPackageSource(source, sizeof source);
-    if (!LocalPackageCopyPath(carrier->path, sizeof carrier->path)) return false;
-    if (FileExists(carrier->path)) {
-        SetupLog("InstallScript has copy msi file.");
-    } else if (!FileExists(source)) {
-        SetupLog("Network problem, cannot access source file.");
-        return false;
-    } else {
-        CopyFileA(source, carrier->path, FALSE);
-        if (!FileExists(carrier->path)) {
-            SetupLog("Cannot use setup copy msi file, accessible error.");
-            return false;
-        }
-    }
-    carrier->offset = pack::kMsiCopyOffset;
-    return true;
-}
-
-// The carrier must be below 4 GiB and longer than the pack's offset.
-bool CarrierSizeFits(const Carrier& carrier, const char* fileName) {
-    DWORD high = 0, low = 0;
-    int known;
-    if (FileExists(carrier.path)) {
-        known = utl_GetFileSize(carrier.path, &high, &low);
-    } else {
-        SetupLog(carrier.path);
-        known = utl_GetFileSize(fileName, &high, &low);
-    }
-    return known && high == 0 && low > carrier.offset;
+// The carrier must be below 4 GiB and longer than the pack's offset. Its size
+// is the held file's.
+bool CarrierSizeFits(const Carrier& carrier) {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(carrier.file.Get(), &size) && size.HighPart == 0 && size.LowPart > carrier.offset;
 }
 
 // Extracts W\archive into W with the payload's own 7za.exe and logs the
 // command and its output. Returns false when the archiver could not run or did
 // not report "Everything is Ok".
 bool ExtractArchive(const char* archive) {
-    char command[3 * MAX_PATH + 32];
+    char command[3 * MAX_PATH + 32], program[MAX_PATH];
     snprintf(command, sizeof command, "%s\\7za.exe x \"%s\\%s\" -o\"%s\" -y", workDir, workDir, archive,
              workDir);
     SetupLog(command);
+    // The command line keeps its unquoted program part, as the archiver has
+    // always been given it; the program itself is named whole, so that a work
+    // directory below a blank (a \tmp link to "D:\Scratch Space") cannot make
+    // CreateProcess try "D:\Scratch.exe" first.
+    if (!JoinPath(program, sizeof program, workDir, "7za.exe")) return false;
     CmdOutput output;
-    if (!GetCmd(command, &output, "Setup")) return false;
+    if (!GetCmd(command, &output, "Setup", program)) return false;
     SetupLog(output.Text());
     return strstr(output.Text(), "Everything is Ok") != nullptr;
 }
@@ -228,12 +147,15 @@ int UnpackAndSetup(DWORD* errorCode) {
     char dam[MAX_PATH];
     if (JoinPath(dam, sizeof dam, workDir, "DAM")) DeleteDirFlat(dam);
 
-    if (!CarrierSizeFits(carrier, fileName)) {
+    if (!CarrierSizeFits(carrier)) {
         *errorCode = kSeqBadCarrierSize;
         return EndSequence(0);
     }
-    const char* sourceDir = FileExists(carrier.path) && *carrierDir ? carrierDir : ".";
-    if (!utl_FileUnpack(sourceDir, fileName, workDir, errorCode, carrier.offset)) return EndSequence(0);
+    // Read through the handle that was judged, never by its name again.
+    if (!utl_FileUnpackByHandle(carrier.file.Get(), *carrierDir ? carrierDir : ".", fileName, workDir, errorCode,
+                                carrier.offset))
+        return EndSequence(0);
+    carrier.file.Reset();
 
     char qtDir[MAX_PATH];
     if (!JoinPath(qtDir, sizeof qtDir, workDir, "Qt")) return EndSequence(0);

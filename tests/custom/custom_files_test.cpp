@@ -19,34 +19,37 @@ UINT WINAPI SystemTooLong(LPSTR, UINT size) { return size + 1; }
 
 class CustomFilesTest : public CustomTest {};
 
-TEST_F(CustomFilesTest, CommonProgramFilesComesFromTheEnvironmentOrTheSystemDrive) {
-    SetEnvironmentVariableA("CommonProgramFiles", nullptr);
+TEST_F(CustomFilesTest, CommonProgramFilesComesFromTheSystemNeverTheEnvironment) {
+    // The elevated setup inherits the starting user's environment.
+    SetEnvironmentVariableA("CommonProgramFiles", "C:\\users\\Public\\planted");
+    EXPECT_STREQ(utl_GetCommonProgramFiles(), "C:\\Program Files\\Common Files");
+
+    DeleteRegValue(kCurrentVersionKey, "CommonFilesDir");
     g_getSystemDirectory = SystemOnDriveD;
-    EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files");
-
-    SetEnvironmentVariableA("CommonProgramFiles", "E:\\Elsewhere");
-    EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files") << "served from the cache";
-
+    EXPECT_STREQ(utl_GetCommonProgramFiles(), "C:\\Program Files\\Common Files") << "served from the cache";
     ResetCommonProgramFilesCache();
-    EXPECT_STREQ(utl_GetCommonProgramFiles(), "E:\\Elsewhere");
+    EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files") << "no value: the system drive";
 
-    ResetCommonProgramFilesCache();
-    SetEnvironmentVariableA("CommonProgramFiles", ("C:\\" + std::string(300, 'x')).c_str());
-    EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files")
-        << "a value too long for the buffer is not used";
+    // Values that are not a drive path that fits are not used.
+    for (std::string bad : {"C:\\" + std::string(300, 'x'), std::string("%ProgramFiles%\\Common Files")}) {
+        ResetCommonProgramFilesCache();
+        SetRegString(kCurrentVersionKey, "CommonFilesDir", bad.c_str());
+        EXPECT_STREQ(utl_GetCommonProgramFiles(), "D:\\Program Files\\Common Files") << bad;
+    }
 
     // A system directory too long for its buffer gives no directory at all.
     ResetCommonProgramFilesCache();
-    SetEnvironmentVariableA("CommonProgramFiles", nullptr);
+    DeleteRegValue(kCurrentVersionKey, "CommonFilesDir");
     g_getSystemDirectory = SystemTooLong;
     EXPECT_EQ(utl_GetCommonProgramFiles(), nullptr);
+    SetEnvironmentVariableA("CommonProgramFiles", nullptr);
 }
 
 TEST_F(CustomFilesTest, ARegInfoPathWithNoRoomForItsBackslashIsNotCreated) {
     // 260 characters: the path itself fits, the trailing backslash that
     // MakeSureDirectoryPathExists needs does not.
     std::string common = "C:\\" + std::string(231, 'x');
-    SetEnvironmentVariableA("CommonProgramFiles", common.c_str());
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", common.c_str());
     ResetCommonProgramFilesCache();
     ASSERT_EQ(260u, (common + "\\Kivra\\Nexa Client\\reginfo").size());
     EXPECT_EQ(utl_LoadCusXmlFile("setup"), 0);

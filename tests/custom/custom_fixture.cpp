@@ -5,6 +5,7 @@
 #include "custom/common_files.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_file.h"
+#include "platform/registry.h"
 #include "platform/system_dir.h"
 #include "support/winsupport.h"
 
@@ -13,6 +14,7 @@ const std::string kOldRegInfo = "C:\\Program Files\\Common Files\\Vendra-Trion\\
 const std::string kBackup = "C:\\windows\\system32";
 const char kCurrentProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A1E7C03-2B64-4F19-8D2E-71C0B93A6E42}";
+const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kOlderProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{9D4B2F61-7E38-4C05-B1A7-3F82E6D05C19}";
 
@@ -58,10 +60,13 @@ const char* const kFiles[] = {"KivraCustom.xml", "KivraCustomXml.vrf", "KivraUni
                               "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", "cus.ico"};
 
 void DeleteKey(const char* key) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key); }
-} // namespace
 
-void CustomTest::SetUp() {
-    ClearLogs();
+// The common program files directory as the prefix records it; in a 64-bit
+// prefix an i686 build reads the 32-bit view, "Program Files (x86)".
+std::string g_recordedCommonFiles;
+
+// No installed client: no customisation files, backups or registry values.
+void RemoveInstalledClient() {
     RemoveTree("C:\\Program Files\\Common Files\\Kivra");
     RemoveTree("C:\\Program Files\\Common Files\\Vendra-Trion");
     for (const char* name : kFiles) DeleteFileA((kBackup + "\\" + name).c_str());
@@ -71,13 +76,29 @@ void CustomTest::SetUp() {
     DeleteRegValue("SOFTWARE\\Orm\\Kivra", "UninstallPwd");
     DeleteKey(kCurrentProductKey);
     DeleteKey(kOlderProductKey);
-    SetEnvironmentVariableA("CommonProgramFiles", "C:\\Program Files\\Common Files");
+}
+
+} // namespace
+
+void CustomTest::SetUp() {
+    ClearLogs();
+    if (g_recordedCommonFiles.empty()) {
+        char recorded[MAX_PATH + 1] = {0};
+        RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", recorded, sizeof recorded);
+        g_recordedCommonFiles = *recorded ? recorded : "C:\\Program Files\\Common Files";
+    }
+    RemoveInstalledClient();
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
     ResetCommonProgramFilesCache();
     srand(7);
 }
 
+// Later Setup.exe runs of this prefix, in other test programs, must find no
+// protected client.
 void CustomTest::TearDown() {
+    RemoveInstalledClient();
     g_getSystemDirectory = GetSystemDirectoryA;
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", g_recordedCommonFiles.c_str());
     ResetCommonProgramFilesCache();
 }
 

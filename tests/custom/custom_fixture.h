@@ -10,6 +10,7 @@ extern const std::string kRegInfo;    // ...\Common Files\Kivra\Nexa Client\regi
 extern const std::string kOldRegInfo; // ...\Common Files\Vendra-Trion\Nexa Client\reginfo
 extern const std::string kBackup;     // C:\windows\system32
 extern const char kCurrentProductKey[];
+extern const char kCurrentVersionKey[]; // where the system records CommonFilesDir
 extern const char kOlderProductKey[];
 
 // A 256-byte verification file for data, over the default block or over the

@@ -126,11 +126,16 @@ TEST_F(VrfVerify, IniIconBinding) {
 }
 
 TEST_F(VrfVerify, XmlIconFromSystemDirectory) {
-    char root[MAX_PATH];
-    ASSERT_GT(GetEnvironmentVariableA("SystemRoot", root, sizeof root), 0u);
+    char root[MAX_PATH], inherited[MAX_PATH];
+    ASSERT_GT(GetSystemWindowsDirectoryA(root, sizeof root), 0u);
+    ASSERT_GT(GetEnvironmentVariableA("SystemRoot", inherited, sizeof inherited), 0u);
     std::string systemIcon = std::string(root) + "\\system32\\vrf_test_logo.ico";
     std::string icon = Icon(544);
     ASSERT_TRUE(WriteFileBytes(systemIcon, icon));
+    // The environment is the starting user's: a SystemRoot of theirs is no source.
+    MakeDirs("C:\\vrf_decoy\\system32");
+    ASSERT_TRUE(WriteFileBytes("C:\\vrf_decoy\\system32\\vrf_test_logo.ico", std::string(544, 0x7f)));
+    SetEnvironmentVariableA("SystemRoot", "C:\\vrf_decoy");
 
     std::string xml = "<custom><logoOptions/></custom>";
     Put("KivraCustom.xml", xml);
@@ -145,6 +150,8 @@ TEST_F(VrfVerify, XmlIconFromSystemDirectory) {
     EXPECT_EQ(1, CusXmlVerify(kDir, 1, "..\\vrf_verify_test\\vrf_test_logo.ico"));
     EXPECT_EQ(1, CusXmlVerify(kDir, 1, "missing.ico")) << "missing everywhere: default block";
     DeleteFileA(systemIcon.c_str());
+    SetEnvironmentVariableA("SystemRoot", inherited);
+    RemoveTree("C:\\vrf_decoy");
 }
 
 TEST_F(VrfVerify, PairsWrittenByTheTool) {

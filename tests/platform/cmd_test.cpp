@@ -49,6 +49,24 @@ TEST_F(GetCmdTest, AMissingProgramFailsWithTheSystemsErrorCode) {
         << log[0];
 }
 
+TEST_F(GetCmdTest, AProgramNamedWholeIsStartedEvenBelowABlank) {
+    // The archiver's command line names its program unquoted. Below a folder
+    // with a blank, CreateProcess alone would first try the name cut at the
+    // blank: here the decoy C:\tmp\cmd blank\Scratch.exe.
+    RemoveTree("C:\\tmp\\cmd blank");
+    MakeDirs("C:\\tmp\\cmd blank\\Scratch Space");
+    const std::string program = "C:\\tmp\\cmd blank\\Scratch Space\\printer.exe";
+    ASSERT_TRUE(CopyFileA(HelperExe("printer").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(HelperExe("sleeper").c_str(), "C:\\tmp\\cmd blank\\Scratch.exe", FALSE));
+
+    CmdOutput decoy, named;
+    ASSERT_EQ(GetCmd(program.c_str(), &decoy, "cmdtest"), 1);
+    EXPECT_STREQ(decoy.Text(), "") << "the control: without the program's name, the decoy ran";
+    ASSERT_EQ(GetCmd(program.c_str(), &named, "cmdtest", program.c_str()), 1);
+    EXPECT_STREQ(named.Text(), "abctail");
+    RemoveTree("C:\\tmp\\cmd blank");
+}
+
 TEST_F(GetCmdTest, TheArchiverRunsAndReportsSuccess) {
     CmdOutput output;
     ASSERT_EQ(GetCmd(("\"" + SevenZipExe() + "\" i").c_str(), &output, "cmdtest"), 1);

@@ -73,12 +73,12 @@ TEST_F(FsTest, TreeDeletionRemovesEverythingBelowIncludingReadOnlyFiles) {
     EXPECT_TRUE(Exists(root + "\\file.txt"));
 }
 
-DirectoryOwner AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
 
 TEST_F(FsTest, AWorkDirThatAnAdministratorMadeIsEmptiedOfItsFilesOnly) {
     // Wine reports every directory as the current user's: stand for one that
     // an administrator made.
-    g_getDirectoryOwner = AdministratorsOwn;
+    g_getOwnerKind = AdministratorsOwn;
     RemoveTree("C:\\tmp\\KivraSetup0");
     char path[MAX_PATH] = {0};
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
@@ -103,7 +103,7 @@ TEST_F(FsTest, AWorkDirThatAnAdministratorMadeIsEmptiedOfItsFilesOnly) {
     EXPECT_EQ(CreateWorkDir(small, sizeof small, "KivraSetup", 0, 1), 0);
     EXPECT_STREQ(small, "untouched");
     RemoveTree(w);
-    g_getDirectoryOwner = GetDirectoryOwner;
+    g_getOwnerKind = GetOwnerKind;
 }
 
 // C:\linktest comes from make-links.sh: symbolic links into C:\linktest\target.

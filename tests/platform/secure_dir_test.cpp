@@ -64,7 +64,7 @@ int RecordSecured(HANDLE, const char* path) {
     g_secured.push_back(path);
     return 1;
 }
-DirectoryOwner AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
 
 std::vector<std::string> MovedAside(const std::string& name) {
     std::vector<std::string> aside;
@@ -81,14 +81,14 @@ protected:
         g_applyProtectedSecurity = RecordSecured;
     }
     void TearDown() override {
-        g_getDirectoryOwner = GetDirectoryOwner;
+        g_getOwnerKind = GetOwnerKind;
         g_applyProtectedSecurity = ApplyProtectedSecurity;
         RemoveTree(W);
     }
 };
 
 TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemainingTree) {
-    g_getDirectoryOwner = AdministratorsOwn; // an earlier setup made it
+    g_getOwnerKind = AdministratorsOwn; // an earlier setup made it
     MakeDirs(W + "\\Qt\\plugins");
     MakeDirs(W + "\\Data");
     WriteFileBytes(W + "\\7za.exe", "swapped");
@@ -109,7 +109,7 @@ TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemaini
 // was renamed aside stays behind; the link is never secured, deleted or
 // followed.
 TEST_F(WorkDirTrustTest, AWorkDirWithALinkInItsTreeIsRenamedAsideBeforeItIsRemoved) {
-    g_getDirectoryOwner = AdministratorsOwn;
+    g_getOwnerKind = AdministratorsOwn;
     MakeDirs("C:\\tmp\\LinkReuse0.untrusted1\\old"); // left by an earlier run
     char path[MAX_PATH];
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "LinkReuse", 0, 1), 1);
@@ -144,7 +144,7 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
     // make-links.sh put C:\tmp\LinkPlace0 -> C:\linktest\wtarget.
     const std::string link = "C:\\tmp\\LinkPlace0";
     ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    g_getDirectoryOwner = [](HANDLE) { return kOwnerAdministrators; }; // even so
+    g_getOwnerKind = [](HANDLE) { return kOwnerAdministrators; }; // even so
     char path[MAX_PATH] = {0};
     if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1)) {
         DWORD attributes = GetFileAttributesA(link.c_str());

@@ -2,12 +2,12 @@
 // beside it must not run with its rights.
 #include <gtest/gtest.h>
 
+#include "custom/common_files.h"
 #include "support/winsupport.h"
 
 namespace {
 
 const char kMarker[] = "C:\\tmp\\fake-dbghelp-loaded.txt";
-const std::string kRegInfoParent = "C:\\Program Files\\Common Files\\Kivra";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -48,6 +48,9 @@ TEST(DllPlantingTest, ADebugHelpLibraryPlantedBesideSetupIsNotLoaded) {
     // Setup.exe needs MakeSureDirectoryPathExists when the reginfo directory is
     // missing, and takes it from the system directory.
     DeleteFileA(kMarker);
+    // Where Setup.exe finds it: "Program Files (x86)" for an i686 build on
+    // 64-bit Windows, as this program sees it too.
+    const std::string kRegInfoParent = std::string(utl_GetCommonProgramFiles()) + "\\Kivra";
     RemoveTree(kRegInfoParent);
     ChildRun run = RunChild("C:\\downloads\\Setup.exe");
     EXPECT_EQ(run.exitCode, 0);

@@ -21,6 +21,7 @@ if(TARGET password_gate_test)
   set_tests_properties(password_gate_test_chinese PROPERTIES
     FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 600
     ENVIRONMENT "KIVRA_WINE_ROOT=${KIVRA_WINE_ROOT};LC_ALL=zh_CN.UTF-8;KIVRA_EXPECT_LANGID=2052")
+  kivra_end_to_end(password_gate_test password_gate_test_chinese)
 endif()
 
 # The windows that scripts/screenshots.sh photographs, put up by the real code.

@@ -14,6 +14,7 @@
 #include "setup/globals.h"
 #include "setup/password_dialog.h"
 #include "setup/resource.h"
+#include "setup/texts.h"
 #include "support/winsupport.h"
 #include "dialog_driver.h"
 
@@ -151,6 +152,42 @@ TEST_F(PasswordDialogTest, ThreeMissesInOtherLetterCasesEndWithTheFinalBox) {
     EXPECT_EQ(g_bExit, 0);
     EXPECT_EQ(wrongPasswordCount, 3);
     EXPECT_TRUE(TodayLogMessages("setup").empty()) << "misses are not logged";
+}
+
+// A Chinese system need not have GBK as its ANSI code page (Windows offers
+// UTF-8); the texts must read right whatever it is. Wine ties the two together,
+// so the Chinese language stands in here whatever this run's code page is.
+LANGID WINAPI ChineseSystem() { return 0x0804; }
+
+std::wstring WideText(HWND window) {
+    wchar_t text[512] = {0};
+    DWORD_PTR ignored = 0;
+    if (window) SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)text, SMTO_NORMAL, 5000, &ignored);
+    return text;
+}
+
+TEST_F(PasswordDialogTest, ChineseTextsReadRightWhateverTheAnsiCodePage) {
+    g_systemDefaultLangId = ChineseSystem;
+    std::wstring title, prompt, ok, caption, text;
+    Run([&](Driver& d) {
+        title = WideText(d.dialog);
+        prompt = WideText(d.Prompt());
+        ok = WideText(d.Item(IDOK));
+        d.ClickOk();
+        d.ClickOk();
+        d.PostClick(IDOK); // the third miss: its box holds the dialog
+        HWND box = d.WaitForBox();
+        caption = WideText(box);
+        text = WideText(GetDlgItem(box, 0xFFFF));
+        if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+        d.WaitEnded();
+    });
+    g_systemDefaultLangId = GetSystemDefaultLangID;
+    EXPECT_EQ(title, L"\x5378\x8f7d\x5bc6\x7801") << "卸载密码 (code page " << GetACP() << ")";
+    EXPECT_EQ(prompt.substr(0, 4), L"\x5df2\x5b89\x88c5\x7684") << "已安装的...";
+    EXPECT_EQ(ok, L"\x786e\x5b9a") << "确定";
+    EXPECT_EQ(caption, L"\x5bc6\x7801\x9519\x8bef") << "密码错误";
+    EXPECT_EQ(text.substr(0, 4), L"\x8d85\x8fc7\x6700\x5927") << "超过最大...";
 }
 
 TEST_F(PasswordDialogTest, AnEmptyStoredPasswordAcceptsNothingNotEvenAnEmptyEntry) {
@@ -405,7 +442,7 @@ TEST_F(PasswordDialogTest, WithoutItsTemplateTheGateStaysShut) {
     EXPECT_EQ(RunPasswordDialogFrom(GetModuleHandleA("kernel32.dll")), 0);
     std::vector<std::string> log = TodayLogMessages("setup");
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].rfind("RunPasswordDialog: CreateDialogParamA failed with Err ", 0), 0u) << log[0];
+    EXPECT_EQ(log[0].rfind("RunPasswordDialog: CreateDialogParamW failed with Err ", 0), 0u) << log[0];
 }
 
 } // namespace

@@ -41,12 +41,6 @@ protected:
         ASSERT_TRUE(WriteFileBytes(
             kCarrier, BuildCarrier(exe, 490000, BuildPack(ReadFolder(BuildPath("demo-payload"))))));
     }
-    void TearDown() override {
-        // Later Setup.exe runs of this prefix must find an unprotected client.
-        RemoveTree("C:\\Program Files\\Common Files\\Kivra");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCurrentProductKey);
-        CustomTest::TearDown();
-    }
 
     // Runs the carrier, lets script answer its dialog, and returns the setup log.
     std::vector<std::string> Run(const std::function<void(Driver&)>& script) {
@@ -146,6 +140,29 @@ TEST_F(PasswordGateTest, ThreeMissesEndTheSetupAfterTheFinalBox) {
                              "超过最大密码错误重试次数，安装程序即将退出。"));
     KeepLogs("password-refused");
     ExpectRefused(log);
+}
+
+// While the dialog waits, the user who started the setup may rename the
+// running Setup.exe in their Downloads folder and put another carrier in its
+// place: the right password must not make the setup unpack that one.
+TEST_F(PasswordGateTest, ACarrierSwappedInWhileThePasswordIsAskedIsNotUnpacked) {
+    const std::string moved = "C:\\carrier\\moved.exe";
+    DeleteFileA(moved.c_str());
+    std::vector<std::string> log = Run([&](Driver& d) {
+        ASSERT_TRUE(MoveFileA(kCarrier.c_str(), moved.c_str()));
+        Payload planted = ReadFolder(BuildPath("demo-payload"));
+        planted.push_back({"planted.txt", "run elevated"});
+        ASSERT_TRUE(WriteFileBytes(kCarrier, BuildCarrier(ReadFileBytes(SetupExe()), 490000, BuildPack(planted))));
+        d.Type(kPassword);
+        d.PressKey(VK_RETURN);
+        d.WaitEnded();
+    });
+    KeepLogs("carrier-replaced");
+    EXPECT_TRUE(Has(log, "g_bExit = TRUE;"));
+    EXPECT_TRUE(Has(log, kCarrier + " is no longer the program that is running; it is not used."));
+    EXPECT_TRUE(Has(log, "install failed with Err 0."));
+    EXPECT_FALSE(Exists(W + "\\planted.txt"));
+    DeleteFileA(moved.c_str());
 }
 
 class PasswordGateEndTest : public PasswordGateTest, public ::testing::WithParamInterface<const char*> {};

@@ -193,13 +193,23 @@ TEST_F(SequenceTest, MsiModeTakesThePackageCopyBesideTheExecutableWhateverItsNam
     EXPECT_FALSE(AnyStartsWith(log, "install failed"));
     EXPECT_EQ(ReadFileBytes(W + "\\KivraSetup-record.txt"), "KivraSetup.exe ran\r\n");
 
-    // A later run uses the copy it finds.
+    // A later run uses a copy it finds only when no user could have made or
+    // changed it. In a user's folder, where Wine puts every file, a planted
+    // copy is simply theirs: it is replaced from the source, never unpacked.
     ClearLogs();
-    DeleteFileA("C:\\pkgsource\\KivraSetup.msi");
+    RemoveTree(W);
+    Payload planted = payload;
+    planted.push_back({"planted.txt", "run elevated"});
+    ASSERT_TRUE(WriteFileBytes("C:\\carrier\\KivraSetup.msi",
+                               BuildCarrier("MSI package bytes", 3300000, BuildPack(planted))));
     log = Run(exe, "Setup (1).exe");
-    KeepLogs("msi-copy-reused");
-    EXPECT_TRUE(Has(log, "InstallScript has copy msi file."));
+    KeepLogs("msi-copy-replaced");
+    EXPECT_TRUE(Has(log, "C:\\carrier\\KivraSetup.msi was not made by this setup; it is not used."));
+    EXPECT_FALSE(Has(log, "InstallScript has copy msi file."));
+    EXPECT_FALSE(Exists(W + "\\planted.txt"));
+    EXPECT_EQ(ReadFileBytes("C:\\carrier\\KivraSetup.msi"), package);
     EXPECT_FALSE(AnyStartsWith(log, "install failed"));
+    DeleteFileA("C:\\pkgsource\\KivraSetup.msi");
 }
 
 TEST_F(SequenceTest, MsiModeWithoutASourceRetriesTenTimesThenGivesUp) {

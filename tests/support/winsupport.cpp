@@ -149,7 +149,9 @@ std::string SevenZipExe() { return UnixToWindows(KIVRA_7ZA_UNIX); }
 
 std::string UnixPathOf(const std::string& windowsPath) {
     const char* root = getenv("KIVRA_WINE_ROOT");
-    std::string path = std::string(root ? root : "") + "/prefix/drive_c" + windowsPath.substr(2);
+    // Drive Z is the Unix root in every prefix (this build tree lies there).
+    bool unixRoot = windowsPath.size() >= 2 && (windowsPath[0] == 'Z' || windowsPath[0] == 'z') && windowsPath[1] == ':';
+    std::string path = (unixRoot ? "" : std::string(root ? root : "") + "/prefix/drive_c") + windowsPath.substr(2);
     for (char& c : path)
         if (c == '\\') c = '/';
     return path;

@@ -37,7 +37,8 @@ std::string SetupExe();
 std::string HelperExe(const std::string& name);
 std::string SevenZipExe();
 
-// The Unix path of a path on the test prefix's drive C.
+// The Unix path of a path on the test prefix's drive C, or on drive Z (the
+// Unix root).
 std::string UnixPathOf(const std::string& windowsPath);
 // Runs a /bin/sh script on the Unix side and waits up to 10 s for its end.
 // Returns whether it ended with exit status 0.

@@ -183,7 +183,21 @@ private:
             Show(i);
             break;
         case kMsiNetworkProblem: case kMsiCopyUnusable: case kWorkDirLink: case kWorkDirElsewhere: case kPathLine:
+        case kDialogFailed:
             Show(i);
+            break;
+        case kMsiCopyUntrusted:
+            Warn("package-copy-untrusted",
+                 info.text + " beside Setup.exe was not used: someone other than an administrator made it or may "
+                             "change it (a user's planted file, or a copy an older setup left writable); the package "
+                             "was copied anew from its source where that was reachable",
+                 i);
+            break;
+        case kCarrierReplaced:
+            Warn("carrier-replaced",
+                 info.text + " was replaced by another file while the setup ran (renamed away and swapped), so "
+                             "nothing was unpacked: run the setup again from a folder no other user can write",
+                 i);
             break;
         case kMessageLoopError:
             Warn("message-loop-error", "the password dialog's message loop reported an error", i);

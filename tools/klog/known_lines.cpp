@@ -137,6 +137,14 @@ LineInfo SetupLine(const std::string& m) {
         info.kind = kWorkDirLink;
     } else if (StartsWith(m, "CreateWorkDir: ") && EndsWith(m, " leads elsewhere; it is left as it is.")) {
         info.kind = kWorkDirElsewhere;
+    } else if (LooksLikePath(m) && EndsWith(m, " was not made by this setup; it is not used.")) {
+        info.kind = kMsiCopyUntrusted;
+        info.text = m.substr(0, m.size() - strlen(" was not made by this setup; it is not used."));
+    } else if (LooksLikePath(m) && EndsWith(m, " is no longer the program that is running; it is not used.")) {
+        info.kind = kCarrierReplaced;
+        info.text = m.substr(0, m.size() - strlen(" is no longer the program that is running; it is not used."));
+    } else if (NumberBetween(m, "RunPasswordDialog: CreateDialogParamW failed with Err ", ".", false, &info.number)) {
+        info.kind = kDialogFailed;
     } else if (!(info.text = ArchiverCommandArchive(m)).empty()) {
         info.kind = kArchiverCommand;
     } else if (LooksLikePath(m)) {

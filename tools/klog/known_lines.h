@@ -33,6 +33,9 @@ enum LineKind {
     kInstallerEnded,      // "is-stp ended at 12."
     kWorkDirLink,         // "CreateWorkDir: ... is a link that is not owned by ..."
     kWorkDirElsewhere,    // "CreateWorkDir: ... leads elsewhere; it is left as it is."
+    kMsiCopyUntrusted,    // "...\KivraSetup.msi was not made by this setup; it is not used."
+    kCarrierReplaced,     // "...\Setup.exe is no longer the program that is running; it is not used."
+    kDialogFailed,        // "RunPasswordDialog: CreateDialogParamW failed with Err 1400."
     // stp_setup: the customisation files and the password decision
     kPromptNeedDialog,    // "IsUninstallPrompt:Need prompt uninstall password Dlg"
     kPromptOldRegTrue,    // "IsUninstallPrompt:Get Version from old reg succ, return true."

@@ -124,9 +124,9 @@ int Step(const LogFolder& folder, const RunSet& set, size_t entry, int before) {
     case kPromptNeedDialog: case kPromptOldRegTrue: case kPromptNo: case kPromptRepair: case kPromptOther:
     case kCusIniMovedFromOld: case kCusCopyFailed: case kCusOther: case kDriveBufferTooSmall:
         return 1;
-    case kPasswordAccepted: case kBeginUnpack: case kMessageLoopError: return 2;
+    case kPasswordAccepted: case kBeginUnpack: case kMessageLoopError: case kDialogFailed: return 2;
     case kMsiInstall: case kMsiNoSourcePath: case kMsiHasCopy: case kMsiNetworkProblem: case kMsiCopyUnusable:
-    case kWorkDirLink: case kWorkDirElsewhere: case kPathLine:
+    case kMsiCopyUntrusted: case kCarrierReplaced: case kWorkDirLink: case kWorkDirElsewhere: case kPathLine:
         return 3;
     case kUnpackErr: case kUnpackNameRefused: case kUnpackEnd: case kUnpackTrace: case kFileSizeFailed: return 4;
     case kArchivePath: case kArchiverCommand: case kCmdPipeFailed: case kCmdProcessFailed: case kCmdWaitFailed:

@@ -1,0 +1,115 @@
+// The security decisions of the elevated setup, fed the facts that a real
+// 64-bit Windows reports (Wine reports other ones: every object its user's,
+// DACLs made from Unix modes). The attacker is any ordinary process, the
+// unelevated half of the same administrator's session included: what it makes
+// is owned by the user's own SID, in folders whose DACLs let that user write.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
+
+#include "platform/handle.h"
+#include "platform/secure_dir.h"
+#include "platform/work_dir_trust.h"
+#include "setup/package_copy.h"
+
+namespace {
+
+// The DACL of an SDDL text, as Windows would hand it out.
+struct Dacl {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL acl = nullptr;
+    explicit Dacl(const char* sddl) {
+        BOOL present = FALSE, defaulted = FALSE;
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            << sddl;
+        if (descriptor) GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+    }
+    ~Dacl() { LocalFree(descriptor); }
+};
+
+const char kUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
+TEST(TrustDecisions, WhoMayChangeAnObjectIsReadFromItsDacl) {
+    const std::string user = kUser;
+    struct Case {
+        std::string sddl;
+        int others;
+        const char* what;
+    } cases[] = {
+        {"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)", 0, "the copy this setup makes"},
+        {"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", 0, "the protected work directory"},
+        {"D:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;FA;;;" + user + ")", 1, "a file in the user's Downloads"},
+        {"D:(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)", 1,
+         "a folder made at C:\\ (Authenticated Users may modify)"},
+        {"D:P(A;;FA;;;BA)(A;;0x120089;;;BU)(A;;0x4;;;BU)", 1, "Users may append"},
+        {"D:P(A;;FA;;;BA)(A;;0x100;;;BU)", 1, "Users may change attributes"},
+        {"D:P(A;;FA;;;BA)(A;;0x40000;;;WD)", 1, "Everyone may change the DACL"},
+        {"D:P(A;;FA;;;BA)(A;;GW;;;WD)", 1, "Everyone, generic write"},
+        {"D:P(D;;FA;;;BU)(A;;FA;;;BU)(A;;FA;;;BA)", 1, "a denial is no comfort"},
+        {"D:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", 0, "inherit-only: guards only what is made below"},
+    };
+    for (const Case& c : cases) {
+        Dacl dacl(c.sddl.c_str());
+        EXPECT_EQ(DaclLetsOthersChange(dacl.acl), c.others) << c.what << ": " << c.sddl;
+    }
+    EXPECT_EQ(DaclLetsOthersChange(nullptr), 1) << "no DACL at all: everyone may do anything";
+}
+
+TEST(TrustDecisions, OnlyAdministratorsAndSystemOwnWhatMayBeTrusted) {
+    // The elevated setup's own token user is the SID the unelevated half owns
+    // its objects with: no exception for it.
+    ScopedHandle token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()));
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size));
+    EXPECT_EQ(OwnerKindOf(((TOKEN_USER*)buffer)->User.Sid), kOwnerOther) << "this process's own user";
+
+    for (const char* sid : {"BA", "SY", "BU", "AU", "WD", kUser}) {
+        PSID owner = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidA(sid, &owner));
+        bool trusted = std::string(sid) == "BA" || std::string(sid) == "SY";
+        EXPECT_EQ(OwnerKindOf(owner), trusted ? kOwnerAdministrators : kOwnerOther) << sid;
+        LocalFree(owner);
+    }
+    EXPECT_EQ(OwnerKindOf(nullptr), kOwnerOther);
+}
+
+TEST(TrustDecisions, APackageCopyIsUsedOnlyWhenNoUserCouldHaveMadeOrChangedIt) {
+    struct Case {
+        ObjectKind kind;
+        OwnerKind owner;
+        int othersMayChange;
+        int trusted;
+        const char* what;
+    } cases[] = {
+        {kObjectFile, kOwnerAdministrators, 0, 1, "the copy an earlier setup made"},
+        {kObjectFile, kOwnerOther, 0, 0, "planted by the user, DACL tightened by them"},
+        {kObjectFile, kOwnerOther, 1, 0, "planted by the user in Downloads"},
+        {kObjectFile, kOwnerAdministrators, 1, 0, "made elevated but left writable (an older setup's copy)"},
+        {kObjectLink, kOwnerAdministrators, 0, 0, "a link to an administrator's file"},
+        {kObjectElsewhere, kOwnerAdministrators, 0, 0, "a second name of an administrator's file"},
+        {kObjectDirectory, kOwnerAdministrators, 0, 0, "a directory"},
+        {kObjectUnavailable, kOwnerAdministrators, 0, 0, "held by someone else"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsTrustedPackageCopy(c.kind, c.owner, c.othersMayChange), c.trusted) << c.what;
+}
+
+TEST(TrustDecisions, TheWorkDirectoryAndItsTmp) {
+    // An ordinary user may make C:\tmp (it is then theirs); the work directory
+    // below it is made protected and held, so that is no reason to stop.
+    EXPECT_EQ(MayUseTmp(kObjectDirectory, kOwnerOther), 1);
+    EXPECT_EQ(MayUseTmp(kObjectLink, kOwnerAdministrators), 1) << "an administrator's link to another volume";
+    EXPECT_EQ(MayUseTmp(kObjectElsewhere, kOwnerAdministrators), 1) << "the same, as Wine shows it";
+    EXPECT_EQ(MayUseTmp(kObjectLink, kOwnerOther), 0) << "a user's link";
+    EXPECT_EQ(MayUseTmp(kObjectElsewhere, kOwnerOther), 0);
+    EXPECT_EQ(MayUseTmp(kObjectFile, kOwnerAdministrators), 0);
+
+    EXPECT_EQ(MayKeepWorkDir(kObjectDirectory, kOwnerAdministrators), 1) << "an earlier setup's";
+    EXPECT_EQ(MayKeepWorkDir(kObjectDirectory, kOwnerOther), 0) << "made by the user, the setup's own user included";
+    EXPECT_EQ(MayKeepWorkDir(kObjectLink, kOwnerAdministrators), 0);
+    EXPECT_EQ(MayKeepWorkDir(kObjectElsewhere, kOwnerAdministrators), 0);
+}
+
+} // namespace
