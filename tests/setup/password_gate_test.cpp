@@ -25,10 +25,7 @@ class PasswordGateTest : public CustomTest {
 protected:
     void SetUp() override {
         CustomTest::SetUp();
-        RemoveTree(W);
-        RemoveTree("C:\\carrier");
-        MakeDirs("C:\\carrier");
-        SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+        PrepareSetupRun();
         // The protection: a verified custom XML asks for the password, and a
         // client is installed.
         WritePair(kRegInfo, "KivraCustom.xml",

@@ -43,14 +43,10 @@ protected:
 
     void SetUp() override {
         ClearLogs();
-        RemoveTree(W);
-        RemoveTree("C:\\carrier");
-        MakeDirs("C:\\carrier");
+        PrepareSetupRun();
         DeleteRegValue(kProductKey, "InstallByMsi");
         DeleteRegValue(kProductKey, "MsiSourceName");
         DeleteRegValue(kPackageUninstallKey, "MsiSourceName");
-        // The installer stand-in shows its window this long; keeps runs short.
-        SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
         payload = ReadFolder(BuildPath("demo-payload"));
         ASSERT_GE(payload.size(), 10u);
         exe = ReadFileBytes(SetupExe());

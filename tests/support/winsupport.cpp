@@ -144,6 +144,13 @@ std::string BuildPath(const std::string& relative) {
     return UnixToWindows(std::string(KIVRA_BUILD_DIR_UNIX) + "/" + relative);
 }
 std::string SetupExe() { return UnixToWindows(KIVRA_SETUP_EXE_UNIX); }
+void PrepareSetupRun() {
+    RemoveTree("C:\\tmp\\KivraSetup0");
+    RemoveTree("C:\\carrier");
+    MakeDirs("C:\\carrier");
+    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+}
+
 std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }
 std::string SevenZipExe() { return UnixToWindows(KIVRA_7ZA_UNIX); }
 

@@ -29,6 +29,11 @@ void ClearLogs();
 // where klog's tests judge what the real setup wrote.
 void KeepLogs(const std::string& scenario);
 
+// A clean slate for a run of Setup.exe: no work directory C:\tmp\KivraSetup0,
+// an empty C:\carrier for the carrier, and an installer stand-in that shows
+// its window only briefly (KIVRA_STANDIN_MS=300).
+void PrepareSetupRun();
+
 // Windows paths of programs of this build tree.
 std::string BuildPath(const std::string& relative); // relative with '/'
 // The Setup.exe that end-to-end tests start: the shipped dist/Setup.exe in the

@@ -37,16 +37,9 @@ protected:
 
     void SetUp() override {
         CustomTest::SetUp();
-        RemoveTree(W);
-        RemoveTree("C:\\carrier");
-        MakeDirs("C:\\carrier");
-        SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+        PrepareSetupRun();
         payload = ReadFolder(BuildPath("demo-payload"));
         ASSERT_GE(payload.size(), 10u);
-    }
-    void TearDown() override {
-        RemoveTree("C:\\Program Files\\Common Files\\Kivra");
-        CustomTest::TearDown();
     }
     void Replace(const std::string& name, const std::string& bytes) {
         for (auto& file : payload)

@@ -14,10 +14,7 @@ TEST(SignedCarrier, InstallsEndToEnd) {
     std::string signedExe = ReadFileBytes(BuildPath("signed/Setup.exe"));
     ASSERT_FALSE(signedExe.empty());
     ClearLogs();
-    RemoveTree(W);
-    RemoveTree("C:\\carrier");
-    MakeDirs("C:\\carrier");
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+    PrepareSetupRun();
     ASSERT_TRUE(WriteFileBytes("C:\\carrier\\Setup.exe", signedExe));
 
     ChildRun run = RunChild("C:\\carrier\\Setup.exe", 120000);
