@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "custom/common_files.h"
 #include "custom/uninstall_prompt.h"
 #include "custom_fixture.h"
 #include "support/winsupport.h"
@@ -152,41 +151,5 @@ TEST_F(UninstallPromptTest, AMissingBufferIsRefused) {
     EXPECT_EQ(IsUninstallPrompt("setup", nullptr), 0);
     EXPECT_EQ(Log(), std::vector<std::string>{kPrefix + "parameter err."});
 }
-
-// The starting user's environment reaches the elevated setup (HKCU\Environment
-// adds to it). Folders it names are the user's: an unprotected, verified
-// customisation pair in them must not open the gate. (Wine sets both variables
-// afresh in every new process, so only this process can stand for it.)
-class PromptEnvironmentTest : public UninstallPromptTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(PromptEnvironmentTest, AFolderNamedByTheUsersEnvironmentDoesNotOpenTheGate) {
-    const std::string variable = GetParam(), planted = "C:\\users\\Public\\planted";
-    const std::string unprotected = CustomXml("<functions><uninstall>0</uninstall></functions>");
-    const std::string protectedXml =
-        CustomXml("<functions><uninstall>1</uninstall><uninstallPassword>" + Encipher("pw") +
-                  "</uninstallPassword></functions>");
-    RemoveTree(planted);
-    if (variable == "CommonProgramFiles") {
-        WritePair(kRegInfo, "KivraCustom.xml", protectedXml, "KivraCustomXml.vrf");
-        WritePair(planted + "\\Kivra\\Nexa Client\\reginfo", "KivraCustom.xml", unprotected, "KivraCustomXml.vrf");
-    } else {
-        // SystemRoot named the backups that a pair failing its check is
-        // restored from.
-        WritePair(kRegInfo, "KivraCustom.xml", protectedXml, "");
-        WritePair(kBackup, "KivraCustom.xml", protectedXml, "KivraCustomXml.vrf");
-        WritePair(planted + "\\system32", "KivraCustom.xml", unprotected, "KivraCustomXml.vrf");
-    }
-    InstallClient();
-    char inherited[MAX_PATH] = {0};
-    GetEnvironmentVariableA(variable.c_str(), inherited, sizeof inherited);
-    SetEnvironmentVariableA(variable.c_str(), planted.c_str());
-    ResetCommonProgramFilesCache();
-    int asked = Ask();
-    SetEnvironmentVariableA(variable.c_str(), *inherited ? inherited : nullptr);
-    RemoveTree(planted);
-    EXPECT_EQ(asked, 1) << "the password must still be asked";
-    EXPECT_EQ(std::string(password), Encipher("pw"));
-}
-INSTANTIATE_TEST_SUITE_P(Variables, PromptEnvironmentTest, ::testing::Values("CommonProgramFiles", "SystemRoot"));
 
 } // namespace
