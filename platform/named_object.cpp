@@ -4,16 +4,22 @@
 
 namespace {
 
-// The "\\?\" head that GetFinalPathNameByHandle puts before a drive path.
+// The heads that GetFinalPathNameByHandle puts before a drive path and before
+// a share's path ("\\?\UNC\server\share", for "\\server\share").
 const wchar_t kLongPathHead[] = L"\\\\?\\";
 const size_t kLongPathHeadLen = 4;
+const wchar_t kLongUncHead[] = L"\\\\?\\UNC\\";
+const size_t kLongUncHeadLen = 8;
 
-// The object's final path as a drive path, or false.
+// The object's final path as a drive path, or a share's path, or false.
 bool FinalPathW(HANDLE object, wchar_t* out, DWORD size) {
     DWORD n = GetFinalPathNameByHandleW(object, out, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (n == 0 || n >= size) return false;
-    if (wcsncmp(out, kLongPathHead, kLongPathHeadLen) == 0)
+    if (wcsncmp(out, kLongUncHead, kLongUncHeadLen) == 0) {
+        memmove(out + 2, out + kLongUncHeadLen, (n - kLongUncHeadLen + 1) * sizeof(wchar_t));
+    } else if (wcsncmp(out, kLongPathHead, kLongPathHeadLen) == 0) {
         memmove(out, out + kLongPathHeadLen, (n - kLongPathHeadLen + 1) * sizeof(wchar_t));
+    }
     return true;
 }
 

@@ -29,7 +29,8 @@ HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* 
 ObjectKind KindOfOpenObject(HANDLE object, const char* expected);
 
 // Where an open object really is, as a plain drive path ("C:\tmp", without the
-// "\\?\" head). Returns 1, or 0 when it does not fit.
+// "\\?\" head) or share path ("\\server\share\..."). Returns 1, or 0 when it
+// does not fit.
 int FinalPathOf(HANDLE object, char* out, size_t size);
 
 // Clears the attributes of an object opened with DELETE and
