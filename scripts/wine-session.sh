@@ -34,6 +34,7 @@ start() {
   # number: two runs started at the same moment cannot both pick one display.
   # It writes the number and a line break to fd 3 once it listens.
   local n=""
+  : >"$root/displayfd" # there before the loop below reads it
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$root/displayfd" >"$root/xvfb.log" 2>&1 &
   echo $! >"$root/xvfb.pid"
   for _ in $(seq 100); do
