@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include "log/log.h"
-#include "pack/file_io.h"
 #include "pack/unpack.h"
 #include "platform/cmd.h"
 #include "platform/fs.h"
