@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "platform/open_relative.h"
+
 namespace {
 
 // The heads that GetFinalPathNameByHandle puts before a drive path and before
@@ -41,6 +43,18 @@ bool QueryKindFacts(HANDLE object, FILE_BASIC_INFO* basic, FILE_STANDARD_INFO* s
 
 } // namespace
 
+namespace {
+
+// The kind of what an open by name gave: missing or unavailable when it failed
+// (as its last error tells), else as measured against path.
+ObjectKind KindOfOpened(HANDLE object, const char* path) {
+    if (object != INVALID_HANDLE_VALUE) return KindOfOpenObject(object, path);
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kObjectMissing : kObjectUnavailable;
+}
+
+} // namespace
+
 int FinalPathOf(HANDLE object, char* out, size_t size) {
     wchar_t final[MAX_PATH + 8];
     if (!out || size == 0 || !FinalPathW(object, final, MAX_PATH + 8)) return 0;
@@ -73,13 +87,14 @@ HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* 
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS |
                                     SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                 nullptr);
-    if (object == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        *kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kObjectMissing
-                                                                               : kObjectUnavailable;
-        return object;
-    }
-    *kind = KindOfOpenObject(object, path);
+    *kind = KindOfOpened(object, path);
+    return object;
+}
+
+HANDLE OpenNamedObjectIn(HANDLE dir, const char* name, const char* path, DWORD access, DWORD share,
+                         ObjectKind* kind) {
+    HANDLE object = OpenRelative(dir, name, access | FILE_READ_ATTRIBUTES, share, kOpenExisting, kAnyObject);
+    *kind = KindOfOpened(object, path);
     return object;
 }
 

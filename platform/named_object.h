@@ -25,6 +25,12 @@ enum ObjectKind {
 // handle, or INVALID_HANDLE_VALUE with kObjectMissing or kObjectUnavailable.
 HANDLE OpenNamedObject(const char* path, DWORD access, DWORD share, ObjectKind* kind);
 
+// OpenNamedObject for name inside the held directory dir, looked up there and
+// nowhere else (platform/open_relative.h); path is where that is, and what
+// the object is measured against (Wine follows a link even when asked not to).
+HANDLE OpenNamedObjectIn(HANDLE dir, const char* name, const char* path, DWORD access, DWORD share,
+                         ObjectKind* kind);
+
 // What an open object is, measured against the path it must really have.
 ObjectKind KindOfOpenObject(HANDLE object, const char* expected);
 

@@ -64,12 +64,8 @@ bool HoldWorkDir(HANDLE tmp, const char* name, const char* path, int emptyIt, Sc
     // No delete access: held with it, the directory could not be listed (Wine
     // lists without delete sharing).
     const DWORD access = READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES;
-    ObjectKind kind = kObjectMissing;
-    dir->Reset(OpenRelative(tmp, name, access, kHoldShare, kOpenExisting, kAnyObject));
-    if (dir->Valid())
-        kind = KindOfOpenObject(dir->Get(), path);
-    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
-        kind = kObjectUnavailable;
+    ObjectKind kind;
+    dir->Reset(OpenNamedObjectIn(tmp, name, path, access, kHoldShare, &kind));
     if (kind == kObjectElsewhere) {
         // Windows opens a link as itself, so this is a platform (Wine) that
         // follows it even when asked not to: it could neither be renamed nor

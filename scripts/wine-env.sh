@@ -46,19 +46,17 @@ kivra_wine_env() { # session root
   export WINEDLLOVERRIDES="mscoree,mshtml="
   # WINE runs the programs; WINE_BOOT makes the prefix.
   if [ "$KIVRA_WINE_ARCH" = win32 ]; then
-    WINE=/usr/lib/wine/wine
+    WINE=/usr/lib/wine/wine WINE_BOOT=$WINE
     WINESERVER=/usr/lib/wine/wineserver32
   elif [ "$KIVRA_WINE_ARCH" = wow64 ]; then
     WINEARCH=win64
-    WINE=/usr/lib/wine/wine
+    WINE=/usr/lib/wine/wine WINE_BOOT=/usr/lib/wine/wine64
     WINESERVER=/usr/lib/wine/wineserver64
   else
-    WINE=/usr/lib/wine/wine64
+    WINE=/usr/lib/wine/wine64 WINE_BOOT=$WINE
     WINESERVER=/usr/lib/wine/wineserver64
     export WINELOADER=$WINE
   fi
-  WINE_BOOT=$WINE
-  [ "$KIVRA_WINE_ARCH" = wow64 ] && WINE_BOOT=/usr/lib/wine/wine64
   [ -x "$WINESERVER" ] || WINESERVER=wineserver
   DISPLAY=$(cat "$root/display" 2>/dev/null || echo :0)
   export DISPLAY

@@ -38,11 +38,12 @@ PackageCopyState HoldPackageCopy(HANDLE dir, const char* dirPath, ScopedHandle* 
     char path[MAX_PATH];
     if (!JoinPath(path, sizeof path, dirPath, kPackageCopyName)) return kCopyUntrusted;
     // Read sharing only: from here on nobody writes to it or renames it away.
-    ScopedHandle held(OpenRelative(dir, kPackageCopyName, GENERIC_READ | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ, kOpenExisting, kAnyObject));
-    if (!held.Valid()) return GetLastError() == ERROR_FILE_NOT_FOUND ? kCopyMissing : kCopyUntrusted;
-    ObjectKind kind = KindOfOpenObject(held.Get(), path);
-    if (!IsTrustedPackageCopy(kind, g_getOwnerKind(held.Get()), g_othersMayChange(held.Get())))
+    ObjectKind kind;
+    ScopedHandle held(OpenNamedObjectIn(dir, kPackageCopyName, path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                        &kind));
+    if (kind == kObjectMissing) return kCopyMissing;
+    if (!held.Valid() ||
+        !IsTrustedPackageCopy(kind, g_getOwnerKind(held.Get()), g_othersMayChange(held.Get())))
         return kCopyUntrusted;
     copy->Reset(held.Release());
     return kCopyTrusted;
@@ -53,10 +54,9 @@ int MakePackageCopy(HANDLE dir, const char* dirPath, const char* source, ScopedH
     if (!JoinPath(path, sizeof path, dirPath, kPackageCopyName)) return 0;
     {
         // What is there goes as itself: a link as a link, never what it leads to.
-        ScopedHandle old(OpenRelative(dir, kPackageCopyName, DELETE | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpenExisting,
-                                      kAnyObject));
-        ObjectKind kind = old.Valid() ? KindOfOpenObject(old.Get(), path) : kObjectMissing;
+        ObjectKind kind;
+        ScopedHandle old(OpenNamedObjectIn(dir, kPackageCopyName, path, DELETE | FILE_WRITE_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &kind));
         if (kind == kObjectFile || kind == kObjectLink) RemoveOpenObject(old.Get());
     }
     PSECURITY_DESCRIPTOR descriptor = NewProtectedFileSecurity();
