@@ -105,13 +105,18 @@ TEST_F(StartupTest, AFailedFreeSpaceQueryDoesNotBlock) {
 TEST_F(StartupTest, FreeSpaceBeyondTwoGigabytesIsLoggedFromItsLow32Bits) {
     freeBytes = 5000LL * 1048576;
     EXPECT_TRUE(Run().empty());
-    EXPECT_EQ(TodayLogMessages("setup")[0], "The C: free space is 5000M.");
+    std::vector<std::string> log = TodayLogMessages("setup");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "The C: free space is 5000M.");
 }
 
 // The real Setup.exe, started as a user would start it.
 class SetupExeTest : public ::testing::Test {
 protected:
-    void SetUp() override { ClearLogs(); }
+    void SetUp() override {
+        ResetSharedState();
+        ClearLogs();
+    }
 };
 
 TEST_F(SetupExeTest, ARunWithNothingToRefuseLogsTheFreeSpaceAndEnds) {

@@ -108,6 +108,10 @@ std::vector<std::string> TodayLogMessages(const std::string& stem) {
     return messages;
 }
 
+std::string LastMessage(const std::vector<std::string>& messages) {
+    return messages.empty() ? "(no message)" : messages.back();
+}
+
 void ClearLogs() {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA("C:\\KivraLog\\*", &found);

@@ -22,6 +22,9 @@ std::string LogDateStampDaysAway(int days);
 // The lines of a log file in C:\KivraLog written today, e.g. TodayLog("setup"),
 // TodayLog("stp_UtlFile"); each line without its "[time] [thread] " head.
 std::vector<std::string> TodayLogMessages(const std::string& stem);
+// The last of a log's messages, or "(no message)" when it has none, so that an
+// expectation on it fails instead of reading past the end of the list.
+std::string LastMessage(const std::vector<std::string>& messages);
 // Deletes every file in C:\KivraLog.
 void ClearLogs();
 // Copies the files of C:\KivraLog into <build tree>/kivralogs/<scenario>
