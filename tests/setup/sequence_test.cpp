@@ -11,8 +11,6 @@ namespace {
 
 const std::string W = "C:\\tmp\\KivraSetup0";
 const char kProductKey[] = "SOFTWARE\\Kivra";
-const char kPackageUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{E3C27A15-6D49-4B8E-9F03-52A6C1D7B480}";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -44,9 +42,6 @@ protected:
     void SetUp() override {
         ClearLogs();
         PrepareSetupRun();
-        DeleteRegValue(kProductKey, "InstallByMsi");
-        DeleteRegValue(kProductKey, "MsiSourceName");
-        DeleteRegValue(kPackageUninstallKey, "MsiSourceName");
         payload = ReadFolder(BuildPath("demo-payload"));
         ASSERT_GE(payload.size(), 10u);
         exe = ReadFileBytes(SetupExe());

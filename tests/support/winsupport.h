@@ -32,9 +32,16 @@ void ClearLogs();
 // where klog's tests judge what the real setup wrote.
 void KeepLogs(const std::string& scenario);
 
-// A clean slate for a run of Setup.exe: no work directory C:\tmp\KivraSetup0,
-// an empty C:\carrier for the carrier, and an installer stand-in that shows
-// its window only briefly (KIVRA_STANDIN_MS=300).
+// The places that the test programs share, as each one expects them, whatever
+// an earlier program that crashed left there: C:\tmp and C:\KivraLog real
+// folders with no link planted at or in them, no work directory, the carrier
+// of the executable (no InstallByMsi, no MsiSourceName), and Wine's own
+// debug-help library.
+void ResetSharedState();
+
+// A clean slate for a run of Setup.exe: the shared state above, an empty
+// C:\carrier for the carrier, and an installer stand-in that shows its window
+// only briefly (KIVRA_STANDIN_MS=300).
 void PrepareSetupRun();
 
 // Windows paths of programs of this build tree.
@@ -85,7 +92,8 @@ struct ChildRun {
 };
 ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs = 60000);
 
-// Starts a program and returns its process handle (the caller closes it).
+// Starts a Windows program and returns its process handle (the caller closes
+// it); null when it did not start a Windows process.
 HANDLE StartChild(const std::string& commandLine);
 
 // A payload: file names and contents, in pack order.
