@@ -41,7 +41,7 @@ protected:
         RemoveTree(V);
         MakeDirs(V);
         MakeDirs("C:\\carrier");
-        SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+        SetStandInShownMs(300);
         ASSERT_TRUE(WriteFileBytes("C:\\carrier\\Setup.exe",
                                    BuildCarrier(ReadFileBytes(SetupExe()), 490000,
                                                 BuildPack(ReadFolder(BuildPath("demo-payload"))))));
