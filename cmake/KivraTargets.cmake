@@ -53,7 +53,7 @@ if(WIN32)
   target_compile_options(kivra PRIVATE ${KIVRA_SIZE_FLAGS} ${KIVRA_PRODUCT_CHECKS})
   target_include_directories(kivra PUBLIC "${PROJECT_SOURCE_DIR}")
   # ntdll for the native create, which makes and opens an object in one call.
-  target_link_libraries(kivra PUBLIC shell32 user32 advapi32 kernel32 ntdll)
+  target_link_libraries(kivra PUBLIC user32 advapi32 kernel32 ntdll)
 elseif(KIVRA_TOOLS_ONLY)
   add_compile_options(-Wall -Wextra)
   add_library(kivra_portable STATIC)

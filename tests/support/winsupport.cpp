@@ -174,7 +174,16 @@ void PrepareSetupRun() {
     ResetSharedState();
     RemoveTree("C:\\carrier");
     MakeDirs("C:\\carrier");
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+    SetStandInShownMs(300);
+}
+
+void SetStandInShownMs(DWORD ms) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KivraStandIn", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr))
+        return;
+    RegSetValueExA(key, "ShownMs", 0, REG_DWORD, (const BYTE*)&ms, sizeof ms);
+    RegCloseKey(key);
 }
 
 std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }

@@ -41,8 +41,12 @@ void ResetSharedState();
 
 // A clean slate for a run of Setup.exe: the shared state above, an empty
 // C:\carrier for the carrier, and an installer stand-in that shows its window
-// only briefly (KIVRA_STANDIN_MS=300).
+// only briefly (300 ms).
 void PrepareSetupRun();
+// How long the installer stand-in shows its window, from now on for every run
+// in this prefix (a value of the user's registry: the setup passes the
+// stand-in no variable of this process).
+void SetStandInShownMs(DWORD ms);
 
 // Windows paths of programs of this build tree.
 std::string BuildPath(const std::string& relative); // relative with '/'
