@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pack/pack_format.h"
+#include "platform/named_object.h"
 #include "platform/own_executable.h"
 #include "platform/secure_dir.h"
 #include "setup/carrier.h"
@@ -35,6 +36,17 @@ void RemoveCopy() { RunUnixShell("rm -f '" + UnixPathOf(CopyPath()) + "'"); }
 
 OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
 int NobodyElseMayChange(HANDLE) { return 0; }
+
+// Stands for a package source that lies in an administrators' folder: that
+// file alone is theirs and closed to others; everything else keeps Wine's
+// facts (the user's, writable).
+const char kAdministratorsSource[] = "C:\\pkgsource\\KivraSetup.msi";
+bool IsAdministratorsSource(HANDLE object) {
+    char path[MAX_PATH];
+    return FinalPathOf(object, path, sizeof path) && _stricmp(path, kAdministratorsSource) == 0;
+}
+OwnerKind SourceOwner(HANDLE object) { return IsAdministratorsSource(object) ? kOwnerAdministrators : GetOwnerKind(object); }
+int SourceOthers(HANDLE object) { return IsAdministratorsSource(object) ? 0 : OthersMayChange(object); }
 
 class CarrierTest : public ::testing::Test {
 protected:
@@ -95,6 +107,8 @@ TEST_F(CarrierTest, ACopyAnAdministratorMadeIsUsedAndHeld) {
 
 TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
     // Wine's own facts are those of a copy the user planted: theirs, writable.
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
     ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
     Carrier carrier;
     ASSERT_EQ(ChooseCarrier(&carrier), 1);
@@ -117,6 +131,8 @@ TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
 }
 
 TEST_F(CarrierTest, ALinkPlantedAsTheCopyIsNeitherFollowedNorWrittenThrough) {
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
     const std::string victim = "C:\\pkgsource\\victim.txt";
     ASSERT_TRUE(WriteFileBytes(victim, "keep"));
     ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(victim) + "' '" + UnixPathOf(CopyPath()) + "'"));
