@@ -164,17 +164,12 @@ TEST_F(UninstallPromptTest, WhatVerifiedIsWhatIsReadWhateverTheFileBecomesAfterw
         {kRegInfo, "KivraCustom.xml", "KivraCustomXml.vrf",
          CustomXml("<functions><uninstall>1</uninstall><uninstallPassword>" + stored + "</uninstallPassword></functions>"),
          CustomXml("<functions><uninstall>0</uninstall></functions>"), kSourceCustomXml},
-        {kRegInfo, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf",
-         CustomXml("<uninstallInfo><uninstall>1</uninstall><uninstallPass>" + stored + "</uninstallPass></uninstallInfo>"),
-         "", kSourceUninstallInfoXml},
         {kRegInfo, "KivraCustom.ini", "KivraCustom.vrf", "[Functions]\r\nUninstall=1\r\nInstall=" + stored + "\r\n",
          "[Functions]\r\nUninstall=0\r\n", kSourceCustomIni},
         // Verified in the older clients' folder, then moved: what is read is
         // what verified there, not the moved copy.
         {kOldRegInfo, "KivraCustom.ini", "KivraCustom.vrf", "[Functions]\r\nUninstall=1\r\nInstall=" + stored + "\r\n",
          "[Functions]\r\nUninstall=0\r\n", kSourceCustomIni},
-        {kRegInfo, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf",
-         "[Functions]\r\nUninstall=1\r\nInstall=" + stored + "\r\n", "garbage", kSourceUninstallInfoIni},
     };
     GuardedFile verified = {nullptr, 0};
     for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include "platform/secure_dir.h"
 #include "setup/carrier.h"
 #include "setup/package_copy.h"
+#include "setup/package_source.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -118,16 +119,36 @@ TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
     carrier.file.Reset();
     EXPECT_EQ(ReadFileBytes(CopyPath()), "the package from its source");
 
-    // Without a reachable source there is nothing trustworthy to unpack.
-    ClearLogs();
-    ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
-    DeleteFileA(source.c_str());
-    Carrier none;
-    EXPECT_EQ(ChooseCarrier(&none), 0);
-    EXPECT_EQ(TodayLogMessages("setup"),
-              (std::vector<std::string>{"msi install.", CopyPath() + " was not made by this setup; it is not used.",
-                                        "Network problem, cannot access source file."}));
-    EXPECT_FALSE(none.file.Valid());
+    // Without a source that may be used there is nothing trustworthy to
+    // unpack: one a user could have written (Wine's facts: the
+    // administrator's Downloads folder), or none at all.
+    g_getOwnerKind = GetOwnerKind;
+    g_othersMayChange = OthersMayChange;
+    for (int round = 0; round < 2; ++round) {
+        ClearLogs();
+        ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
+        if (round == 1) DeleteFileA(source.c_str());
+        Carrier none;
+        EXPECT_EQ(ChooseCarrier(&none), 0);
+        EXPECT_EQ(TodayLogMessages("setup"),
+                  (std::vector<std::string>{"msi install.", CopyPath() + " was not made by this setup; it is not used.",
+                                            "Network problem, cannot access source file."}));
+        EXPECT_FALSE(none.file.Valid());
+        EXPECT_EQ(ReadFileBytes(CopyPath()), "planted") << "nothing copied";
+    }
+}
+
+TEST_F(CarrierTest, ATrustedLocalSourceIsHeldFromTheDecisionOnAndNeverTakenThroughALink) {
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
+    const std::string link = "C:\\pkgsource\\link.msi";
+    ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(source) + "' '" + UnixPathOf(link) + "'"));
+    ScopedHandle held;
+    EXPECT_EQ(HoldPackageSource(link.c_str(), &held), 0);
+    RunUnixShell("rm -f '" + UnixPathOf(link) + "'");
+    ASSERT_EQ(HoldPackageSource(source.c_str(), &held), 1);
+    EXPECT_FALSE(Writable(source));
+    EXPECT_FALSE(MoveFileA(source.c_str(), "C:\\pkgsource\\renamed.msi")) << "nor renamed away";
 }
 
 TEST_F(CarrierTest, ALinkPlantedAsTheCopyIsNeitherFollowedNorWrittenThrough) {
