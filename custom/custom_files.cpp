@@ -54,43 +54,48 @@ bool EnsureRegInfoDir(const char* category, const char* prefix, char* regInfo, s
 
 } // namespace
 
-void ReadCustomIconName(const char* path, char* out, size_t size) {
+void ReadCustomIconName(const GuardedFile& file, char* out, size_t size) {
     if (!out || size == 0) return;
     out[0] = '\0';
     CustomLogoOptions logo;
     CustomLogoOptionsDefaults(&logo);
     CCustomXmlParse reader;
-    if (reader.GetLogoOptions(path, &logo)) snprintf(out, size, "%s", logo.CusIconName);
+    if (reader.LoadXmlBytes(file.bytes, file.size) && reader.ReadLogoOptions(&logo))
+        snprintf(out, size, "%s", logo.CusIconName);
 }
 
-int VerifyCustomXmlPair(const char* dir) {
-    int verified = CusXmlVerify(dir, 0, "");
-    if (verified) return verified;
+int VerifyCustomXmlPair(const char* dir, GuardedFile* verified) {
+    GuardedFile unkept = {nullptr, 0};
+    GuardedFile* file = verified ? verified : &unkept;
+    int checked = CusXmlVerify(dir, 0, "", file);
+    if (checked) return checked;
     // The icon name is read from the document before it is trusted; the
-    // check that follows decides whether anything read from it counts.
+    // check that follows decides whether anything read from it counts. Where
+    // the first check stopped before reading the document, it is read here.
     char xml[MAX_PATH + 1];
     char icon[MAX_PATH + 1] = {0};
-    if (JoinPath(xml, sizeof xml, dir, "KivraCustom.xml")) ReadCustomIconName(xml, icon, sizeof icon);
-    return CusXmlVerify(dir, 1, icon);
+    if (file->size == 0 && JoinPath(xml, sizeof xml, dir, "KivraCustom.xml")) ReadGuardedFile(xml, file);
+    ReadCustomIconName(*file, icon, sizeof icon);
+    return CusXmlVerify(dir, 1, icon, file);
 }
 
-int utl_LoadCusXmlFile(const char* category) {
+int utl_LoadCusXmlFile(const char* category, GuardedFile* verified) {
     char regInfo[MAX_PATH + 1];
     if (!EnsureRegInfoDir(category, "utl_LoadCusXmlFile:", regInfo, sizeof regInfo)) return 0;
-    return VerifyCustomXmlPair(regInfo);
+    return VerifyCustomXmlPair(regInfo, verified);
 }
 
-int utl_LoadCusIniFile(const char* category) {
+int utl_LoadCusIniFile(const char* category, GuardedFile* verified) {
     char regInfo[MAX_PATH + 1];
     if (!EnsureRegInfoDir(category, "utl_LoadCusIniFile:", regInfo, sizeof regInfo)) return 0;
-    if (CusIniVerify(regInfo, 0)) return 1;
+    if (CusIniVerify(regInfo, 0, verified)) return 1;
 
     ModuleLog(category, "utl_LoadCusIniFile:CusIniVerify new failed,try for old.", 0);
     const char* common = utl_GetCommonProgramFiles();
     char oldTop[MAX_PATH + 1], oldRegInfo[MAX_PATH + 1];
     if (!JoinPath(oldTop, sizeof oldTop, common, "Vendra-Trion") ||
         !JoinPath(oldRegInfo, sizeof oldRegInfo, oldTop, "Nexa Client\\reginfo") ||
-        !CusIniVerify(oldRegInfo, 0)) {
+        !CusIniVerify(oldRegInfo, 0, verified)) {
         ModuleLog(category, "utl_LoadCusIniFile:CusIniVerify old failed,return false.", 0);
         return 0;
     }

@@ -17,8 +17,6 @@
 
 namespace {
 
-enum Source { kRegistry, kCustomXml, kUninstallInfoXml, kCustomIni, kUninstallInfoIni };
-
 const DWORD kPasswordChars = 128;
 const char kCurrentProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A1E7C03-2B64-4F19-8D2E-71C0B93A6E42}";
@@ -58,7 +56,8 @@ bool Restore(const char* regInfo, const char* name) {
 }
 
 // A failed check repaired once from the backups: the pair is copied over and
-// checked again. Returns whether it now verifies; the step's entry is logged.
+// checked again (into file). Returns whether it now verifies; the step's entry
+// is logged.
 struct Repair {
     const char* failedMessage;   // "verifying ... FAILED with Err "
     const char* dataFile;
@@ -69,7 +68,7 @@ struct Repair {
 };
 
 bool RepairFromBackup(const char* category, const char* regInfo, const Repair& repair,
-                      int (*verify)(const char*)) {
+                      int (*verify)(const char*, GuardedFile*), GuardedFile* file) {
     Entry entry(category);
     entry.Add(repair.failedMessage);
     entry.Add(" ,So copy bak files!");
@@ -78,7 +77,7 @@ bool RepairFromBackup(const char* category, const char* regInfo, const Repair& r
         entry.Add(repair.dataCopyFailed);
     } else if (!Restore(regInfo, repair.vrfFile)) {
         entry.Add(repair.vrfCopyFailed);
-    } else if (verify(regInfo)) {
+    } else if (verify(regInfo, file)) {
         verified = true;
     } else {
         entry.Add(repair.failedAgain);
@@ -87,7 +86,7 @@ bool RepairFromBackup(const char* category, const char* regInfo, const Repair& r
     return verified;
 }
 
-int VerifyCustomIni(const char* regInfo) { return CusIniVerify(regInfo, 0); }
+int VerifyCustomIni(const char* regInfo, GuardedFile* verified) { return CusIniVerify(regInfo, 0, verified); }
 
 const Repair kCustomXmlRepair = {"verifying KivraCustom xml info FAILED with Err ", "KivraCustom.xml",
                                  "CopyFile KivraCustom.xml return false!", "KivraCustomXml.vrf",
@@ -106,34 +105,17 @@ const Repair kUninstallInfoIniRepair = {
     "CopyFile KivraUninstallInfo.ini return false!", "KivraUninstallInfo.vrf",
     "CopyFile KivraUninstallInfo.vrf return false!", "verifying Uninstall ini info FAILED again!"};
 
-// The first customisation file that can be trusted, or kRegistry.
-Source ChooseSource(const char* category, const char* regInfo) {
-    if (utl_LoadCusXmlFile(category) ||
-        RepairFromBackup(category, regInfo, kCustomXmlRepair, VerifyCustomXmlPair))
-        return kCustomXml;
-    if (UninstallInfoXmlVerify(regInfo) ||
-        RepairFromBackup(category, regInfo, kUninstallInfoXmlRepair, UninstallInfoXmlVerify))
-        return kUninstallInfoXml;
-    if (utl_LoadCusIniFile(category) || RepairFromBackup(category, regInfo, kCustomIniRepair, VerifyCustomIni))
-        return kCustomIni;
-    if (UninstallInfoVerify(regInfo) ||
-        RepairFromBackup(category, regInfo, kUninstallInfoIniRepair, UninstallInfoVerify))
-        return kUninstallInfoIni;
-    return kRegistry;
-}
-
 // Copies at most 128 characters of text into the caller's buffer.
 void StorePassword(char* password, const char* text) {
     strncpy(password, text, kPasswordChars);
     password[kPasswordChars] = '\0';
 }
 
-DWORD ReadCustomXml(const char* category, const char* regInfo, char* password) {
-    char path[MAX_PATH + 1];
+DWORD ReadCustomXml(const char* category, const GuardedFile& verified, char* password) {
     CustomFunctions functions;
     CustomFunctionsDefaults(&functions);
     CCustomXmlParse reader;
-    if (JoinPath(path, sizeof path, regInfo, "KivraCustom.xml")) reader.GetFunctions(path, &functions);
+    if (reader.LoadXmlBytes(verified.bytes, verified.size)) reader.ReadFunctions(&functions);
     if (functions.uninstall == 1 && functions.uninstallPassword[0]) {
         // The reader hands the password over deciphered; the dialog compares
         // enciphered forms, so it is enciphered again here.
@@ -148,13 +130,11 @@ DWORD ReadCustomXml(const char* category, const char* regInfo, char* password) {
     return functions.uninstall;
 }
 
-DWORD ReadUninstallInfoXml(const char* category, const char* regInfo, char* password) {
-    char path[MAX_PATH + 1];
+DWORD ReadUninstallInfoXml(const char* category, const GuardedFile& verified, char* password) {
     CustomUninstallInfo info;
     CustomUninstallInfoDefaults(&info);
     CCustomXmlParse reader;
-    if (JoinPath(path, sizeof path, regInfo, "KivraUninstallInfo.xml"))
-        reader.GetUninstallInfo(path, &info);
+    if (reader.LoadXmlBytes(verified.bytes, verified.size)) reader.ReadUninstallInfo(&info);
     if (info.uninstall == 1 && info.uninstallPass[0]) {
         StorePassword(password, info.uninstallPass);
         Log(category, "Get UninstallPwd from KivraUninstallInfo.xml succ.");
@@ -162,13 +142,10 @@ DWORD ReadUninstallInfoXml(const char* category, const char* regInfo, char* pass
     return info.uninstall;
 }
 
-DWORD ReadIni(const char* category, const char* regInfo, const char* name, const char* succeeded,
-              char* password) {
-    char path[MAX_PATH + 1];
-    if (!JoinPath(path, sizeof path, regInfo, name)) return 0;
-    DWORD flag = (DWORD)GetPrivateProfileIntA("Functions", "Uninstall", 0, path);
+DWORD ReadIni(const char* category, const GuardedFile& verified, const char* succeeded, char* password) {
+    DWORD flag = (DWORD)IniTextInt(verified.bytes, verified.size, "Functions", "Uninstall", 0);
     // At most 127 characters: the password buffer holds 128 and a terminator.
-    if (IniReadString(path, "Functions", "Install", password, kPasswordChars + 1) > 0)
+    if (IniTextString(verified.bytes, verified.size, "Functions", "Install", password, kPasswordChars) > 0)
         Log(category, succeeded);
     return flag;
 }
@@ -213,32 +190,53 @@ int ClientInstalled(const char* category) {
 
 } // namespace
 
+UninstallSource ChooseUninstallSource(const char* category, const char* regInfo, GuardedFile* verified) {
+    if (utl_LoadCusXmlFile(category, verified) ||
+        RepairFromBackup(category, regInfo, kCustomXmlRepair, VerifyCustomXmlPair, verified))
+        return kSourceCustomXml;
+    if (UninstallInfoXmlVerify(regInfo, verified) ||
+        RepairFromBackup(category, regInfo, kUninstallInfoXmlRepair, UninstallInfoXmlVerify, verified))
+        return kSourceUninstallInfoXml;
+    if (utl_LoadCusIniFile(category, verified) ||
+        RepairFromBackup(category, regInfo, kCustomIniRepair, VerifyCustomIni, verified))
+        return kSourceCustomIni;
+    if (UninstallInfoVerify(regInfo, verified) ||
+        RepairFromBackup(category, regInfo, kUninstallInfoIniRepair, UninstallInfoVerify, verified))
+        return kSourceUninstallInfoIni;
+    return kSourceRegistry;
+}
+
+DWORD ReadUninstallSource(const char* category, UninstallSource source, const GuardedFile& verified,
+                          char* password) {
+    switch (source) {
+    case kSourceCustomXml: return ReadCustomXml(category, verified, password);
+    case kSourceUninstallInfoXml: return ReadUninstallInfoXml(category, verified, password);
+    case kSourceCustomIni:
+        return ReadIni(category, verified, "Get UninstallPwd from KivraCustom.ini succ.", password);
+    case kSourceUninstallInfoIni:
+        return ReadIni(category, verified, "Get UninstallPwd from KivraUninstallInfo.ini succ.", password);
+    case kSourceRegistry: break;
+    }
+    return ReadRegistry(category, password);
+}
+
 int IsUninstallPrompt(const char* category, char* password) {
     if (!password) {
         Log(category, "parameter err.");
         return 0;
     }
     char regInfo[MAX_PATH + 1];
-    Source source = kRegistry;
+    UninstallSource source = kSourceRegistry;
+    // The chosen file's bytes as they verified; nothing is checked between
+    // here and their reading.
+    GuardedFile chosen = {nullptr, 0};
     if (!GetRegInfoDir(regInfo, sizeof regInfo)) {
         Log(category, " utl_GetCommonProgramFiles failed!");
     } else {
-        source = ChooseSource(category, regInfo);
+        source = ChooseUninstallSource(category, regInfo, &chosen);
     }
 
-    DWORD flag = 0;
-    switch (source) {
-    case kCustomXml: flag = ReadCustomXml(category, regInfo, password); break;
-    case kUninstallInfoXml: flag = ReadUninstallInfoXml(category, regInfo, password); break;
-    case kCustomIni:
-        flag = ReadIni(category, regInfo, "KivraCustom.ini", "Get UninstallPwd from KivraCustom.ini succ.", password);
-        break;
-    case kUninstallInfoIni:
-        flag = ReadIni(category, regInfo, "KivraUninstallInfo.ini",
-                       "Get UninstallPwd from KivraUninstallInfo.ini succ.", password);
-        break;
-    case kRegistry: flag = ReadRegistry(category, password); break;
-    }
+    DWORD flag = ReadUninstallSource(category, source, chosen, password);
     if (flag == 0) {
         Log(category, "!dwResult, return false.");
         return 0;

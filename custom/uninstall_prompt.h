@@ -1,6 +1,9 @@
 // Whether the installed client is protected by an uninstall password, and what
 // that password is.
 #pragma once
+#include <windows.h>
+
+#include "integrity/vrf_verify.h"
 
 // Takes the uninstall flag and the stored password from the first trustworthy
 // source: the custom XML, the uninstall-info XML, the custom INI and the
@@ -11,3 +14,24 @@
 // client is installed, so that the password dialog must be shown; else 0.
 // Every step is logged under category, prefix "IsUninstallPrompt:".
 int IsUninstallPrompt(const char* category, char* password);
+
+// The two halves of the decision, apart so that tests can act between them.
+enum UninstallSource {
+    kSourceRegistry,
+    kSourceCustomXml,
+    kSourceUninstallInfoXml,
+    kSourceCustomIni,
+    kSourceUninstallInfoIni,
+};
+
+// The first customisation file of regInfo that verifies, each repaired once
+// from the backups, with the very bytes that verified in *verified (they stay
+// as they are until the next check); else the registry. Logs each step as
+// IsUninstallPrompt does.
+UninstallSource ChooseUninstallSource(const char* category, const char* regInfo, GuardedFile* verified);
+
+// The uninstall flag of source, and its password into password as
+// IsUninstallPrompt describes, read from verified (the file is not read
+// again) or, for the registry, from there.
+DWORD ReadUninstallSource(const char* category, UninstallSource source, const GuardedFile& verified,
+                          char* password);

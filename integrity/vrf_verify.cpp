@@ -9,6 +9,7 @@
 #include "pack/pack_format.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/ini.h"
 
 namespace {
 
@@ -32,10 +33,22 @@ int IsPlainFileName(const char* name) {
     return name && pack::IsSafeRecordName(name, strlen(name), 0);
 }
 
+// Reads exactly size bytes of file into area. False when it holds fewer, or
+// more: a file that grew since its size was taken does not verify.
+bool ReadAllOf(HANDLE file, unsigned char* area, DWORD size) {
+    unsigned char extra;
+    DWORD got = 0;
+    return ReadExactly(file, area, size) && ReadFile(file, &extra, 1, &got, nullptr) && got == 0;
+}
+
 // The common check: dir\vrfName (exactly 256 bytes) against dir\guardedName
-// (at most 40588 bytes) with the given block.
-int VerifyPair(const char* dir, const char* guardedName, const char* vrfName,
-               const unsigned char* block) {
+// (at most 40588 bytes) with the given block. The guarded file is read once,
+// straight into the assembly buffer, and those bytes are checked; file
+// receives where they are.
+int VerifyPair(const char* dir, const char* guardedName, const char* vrfName, const unsigned char* block,
+               GuardedFile* file) {
+    unsigned char* area = VrfAssemblyArea();
+    if (file) *file = {area, 0};
     char vrfPath[MAX_PATH + 1];
     char guardedPath[MAX_PATH + 1];
     if (!JoinPath(vrfPath, sizeof vrfPath, dir, vrfName) ||
@@ -54,41 +67,50 @@ int VerifyPair(const char* dir, const char* guardedName, const char* vrfName,
     if (!utl_GetFileSize(guardedPath, &high, &low) || high != 0 || low > kVrfMaxGuardedSize) {
         return 0;
     }
-    // The guarded file goes straight into the assembly buffer. It is read to
-    // its end: a file that grew since its size was taken does not verify.
-    unsigned char* area = VrfAssemblyArea();
     {
         ScopedHandle guarded(utl_OpenFileForRead(guardedPath));
-        if (!guarded.Valid() || !ReadExactly(guarded.Get(), area, low)) return 0;
-        unsigned char extra;
-        DWORD got = 0;
-        if (!ReadFile(guarded.Get(), &extra, 1, &got, nullptr) || got != 0) return 0;
+        if (!guarded.Valid() || !ReadAllOf(guarded.Get(), area, low)) return 0;
     }
+    if (file) file->size = low;
     return VrfCheckImage(area, low, image, kVrfFileSize, block);
 }
 
 } // namespace
 
-int CusIniVerify(const char* dir, int iconBound) {
+int ReadGuardedFile(const char* path, GuardedFile* file) {
+    if (!file) return 0;
+    *file = {VrfAssemblyArea(), 0};
+    ScopedHandle guarded(utl_OpenFileForRead(path));
+    LARGE_INTEGER length;
+    if (!guarded.Valid() || !GetFileSizeEx(guarded.Get(), &length) || length.QuadPart > kVrfMaxGuardedSize ||
+        !ReadAllOf(guarded.Get(), VrfAssemblyArea(), (DWORD)length.QuadPart))
+        return 0;
+    file->size = (unsigned)length.QuadPart;
+    return 1;
+}
+
+int CusIniVerify(const char* dir, int iconBound, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
     if (iconBound && dir) {
+        // The icon is named by the INI itself, read before it is trusted; the
+        // check that follows decides whether anything read from it counts.
         char iniPath[MAX_PATH + 1];
-        if (JoinPath(iniPath, sizeof iniPath, dir, "KivraCustom.ini") &&
-            GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, iniPath) != 0) {
+        GuardedFile ini;
+        if (JoinPath(iniPath, sizeof iniPath, dir, "KivraCustom.ini") && ReadGuardedFile(iniPath, &ini) &&
+            IniTextInt(ini.bytes, ini.size, "LogoOptions", "CustomIcon", 0) != 0) {
             char iconName[MAX_PATH + 1] = {0};
-            GetPrivateProfileStringA("LogoOptions", "CusIconName", "", iconName,
-                                     sizeof iconName, iniPath);
+            IniTextString(ini.bytes, ini.size, "LogoOptions", "CusIconName", iconName, sizeof iconName);
             char iconPath[MAX_PATH + 1];
             if (IsPlainFileName(iconName) && JoinPath(iconPath, sizeof iconPath, dir, iconName)) {
                 TakeIconBlock(iconPath, block);
             }
         }
     }
-    return VerifyPair(dir, "KivraCustom.ini", "KivraCustom.vrf", block);
+    return VerifyPair(dir, "KivraCustom.ini", "KivraCustom.vrf", block, file);
 }
 
-int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
+int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
     char iconPath[MAX_PATH + 1];
@@ -102,17 +124,17 @@ int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
         }
         TakeIconBlock(iconPath, block);
     }
-    return VerifyPair(dir, "KivraCustom.xml", "KivraCustomXml.vrf", block);
+    return VerifyPair(dir, "KivraCustom.xml", "KivraCustomXml.vrf", block, file);
 }
 
-int UninstallInfoVerify(const char* dir) {
+int UninstallInfoVerify(const char* dir, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", block);
+    return VerifyPair(dir, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", block, file);
 }
 
-int UninstallInfoXmlVerify(const char* dir) {
+int UninstallInfoXmlVerify(const char* dir, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf", block);
+    return VerifyPair(dir, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf", block, file);
 }

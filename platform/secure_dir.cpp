@@ -7,6 +7,7 @@
 
 OwnerKind (*g_getOwnerKind)(HANDLE object) = GetOwnerKind;
 int (*g_applyProtectedSecurity)(HANDLE object, const char* path) = ApplyProtectedSecurity;
+int (*g_othersMayChange)(HANDLE object) = OthersMayChange;
 
 namespace {
 

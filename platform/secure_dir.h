@@ -50,9 +50,18 @@ extern OwnerKind (*g_getOwnerKind)(HANDLE object);
 // 1 when dacl lets anyone but Administrators and SYSTEM write, append,
 // delete, or change attributes, the descriptor or the owner of the object it
 // guards (a missing DACL lets everyone). Inherit-only entries do not count:
-// they guard only what is made below.
+// they guard only what is made below. Every other allowing entry counts
+// unless its SID is Administrators or SYSTEM: CREATOR OWNER too (Windows
+// hands an inheritable one down as the maker's SID; one on the object itself
+// is in no descriptor this setup makes), and OWNER RIGHTS (the owner,
+// whoever that becomes). Denials are not weighed.
 int DaclLetsOthersChange(const ACL* dacl);
 
 // The same for an open object's own DACL (opened with READ_CONTROL); 1 too
 // when it cannot be read.
 int OthersMayChange(HANDLE object);
+
+// How an object's DACL is judged: OthersMayChange, replaced only by tests.
+// Wine keeps no DACL of its own and reads back one that lets the current user
+// change everything, so tests stand for an object an administrator made.
+extern int (*g_othersMayChange)(HANDLE object);

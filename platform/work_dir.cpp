@@ -10,6 +10,7 @@
 #include "platform/open_relative.h"
 #include "platform/secure_dir.h"
 #include "platform/system_dir.h"
+#include "platform/trust_facts.h"
 #include "platform/work_dir_trust.h"
 
 namespace {
@@ -28,7 +29,8 @@ HANDLE MakeProtectedDirectory(HANDLE dir, const char* name, DWORD access) {
 }
 
 // Opens and holds tmp; real receives where it really is. False when it cannot
-// be made or is a link that no administrator made.
+// be made or is a link that others than Administrators and SYSTEM own or may
+// change (logged with the line that klog knows, which names the owner alone).
 bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
     const DWORD access = FILE_READ_ATTRIBUTES | READ_CONTROL;
     ObjectKind kind;
@@ -40,7 +42,7 @@ bool HoldTmp(const char* tmp, HeldWorkDir* held, char* real, size_t size) {
         else // someone else made it meanwhile: judged like any other
             held->tmp.Reset(OpenNamedObject(tmp, access, kHoldShare, &kind));
     }
-    if (!MayUseTmp(kind, held->tmp.Valid() ? g_getOwnerKind(held->tmp.Get()) : kOwnerOther)) {
+    if (!MayUseTmp(ReadTrustFacts(held->tmp.Get(), kind))) {
         if (kind == kObjectLink || kind == kObjectElsewhere)
             SetupLogF("CreateWorkDir: %s is a link that is not owned by Administrators or SYSTEM.", tmp);
         return false;
@@ -75,7 +77,7 @@ bool HoldWorkDir(HANDLE tmp, const char* name, const char* path, int emptyIt, Sc
     }
     if (kind == kObjectUnavailable) return false;
     if (kind != kObjectMissing) {
-        if (MayKeepWorkDir(kind, g_getOwnerKind(dir->Get())) && MakeWorkDirTrustworthy(dir->Get(), path, emptyIt))
+        if (MayKeepWorkDir(ReadTrustFacts(dir->Get(), kind)) && MakeWorkDirTrustworthy(dir->Get(), path, emptyIt))
             return true;
         dir->Reset();
         if (!MoveAside(path)) return false;

@@ -14,9 +14,10 @@ struct HeldWorkDir {
 
 // Makes <system drive>:\tmp\<prefix><n> (n is the tick count when tick is set,
 // else 0) and puts its path into buffer. \tmp is used when it is a real
-// directory (made, protected, when missing) or a link owned by Administrators
-// or SYSTEM; the path is then the one below where that link leads. An existing work directory is kept only when an
-// administrator made it and it can be made trustworthy (work_dir_trust.h);
+// directory (made, protected, when missing) or a link that only Administrators
+// and SYSTEM control; the path is then the one below where that link leads.
+// An existing work directory is kept only when only Administrators and SYSTEM
+// control it and all below it, and it can be made trustworthy (work_dir_trust.h);
 // with emptyIt its files are deleted first (sub-directories stay). Anything
 // else of that name is renamed aside and removed, and the directory made
 // afresh with the protected descriptor. With held given, it receives the

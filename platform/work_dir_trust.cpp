@@ -14,7 +14,8 @@ const char kAsideSuffix[] = ".untrusted";
 
 // Gives everything below dir the protected descriptor, each object through its
 // own handle. False at the first object that is not a real directory or a
-// plain file with one name, or that cannot be secured.
+// plain file with one name that only Administrators and SYSTEM control, or
+// that cannot be secured.
 bool SecureTreeBelow(const char* dir) {
     char search[MAX_PATH];
     if (!JoinPath(search, sizeof search, dir, "*")) return false;
@@ -30,6 +31,9 @@ bool SecureTreeBelow(const char* dir) {
         ScopedHandle object(OpenNamedObject(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, &kind));
         if (kind != kObjectDirectory && kind != kObjectFile) return false;
+        // Its owner, or anyone its DACL let in, may have opened it already:
+        // a new descriptor takes no open handle's rights away.
+        if (!OnlyAdministratorsControl(ReadTrustFacts(object.Get(), kind))) return false;
         if (!g_applyProtectedSecurity(object.Get(), path)) return false;
         if (kind == kObjectDirectory && !SecureTreeBelow(path)) return false;
     } while (FindNextFileA(find.Get(), &found));
@@ -38,14 +42,12 @@ bool SecureTreeBelow(const char* dir) {
 
 } // namespace
 
-int MayUseTmp(ObjectKind kind, OwnerKind owner) {
-    return kind == kObjectDirectory ||
-           ((kind == kObjectLink || kind == kObjectElsewhere) && owner == kOwnerAdministrators);
+int MayUseTmp(const TrustFacts& tmp) {
+    return tmp.kind == kObjectDirectory ||
+           ((tmp.kind == kObjectLink || tmp.kind == kObjectElsewhere) && OnlyAdministratorsControl(tmp));
 }
 
-int MayKeepWorkDir(ObjectKind kind, OwnerKind owner) {
-    return kind == kObjectDirectory && owner == kOwnerAdministrators;
-}
+int MayKeepWorkDir(const TrustFacts& dir) { return dir.kind == kObjectDirectory && OnlyAdministratorsControl(dir); }
 
 int MakeWorkDirTrustworthy(HANDLE dir, const char* path, int emptyIt) {
     char files[MAX_PATH];

@@ -2,12 +2,12 @@
 
 #include "log/log.h"
 #include "pack/pack_format.h"
-#include "platform/exists.h"
 #include "platform/join_path.h"
 #include "platform/named_object.h"
 #include "platform/own_executable.h"
 #include "platform/registry.h"
 #include "setup/package_copy.h"
+#include "setup/package_source.h"
 
 namespace {
 
@@ -62,11 +62,13 @@ bool HoldPackageCarrier(HANDLE program, const char* programPath, const char* sou
         return true;
     }
     if (state == kCopyUntrusted) SetupLogF("%s was not made by this setup; it is not used.", path);
-    if (!FileExists(source)) {
+    // A local source that a user could have written is as good as none.
+    ScopedHandle from;
+    if (!HoldPackageSource(source, &from)) {
         SetupLog("Network problem, cannot access source file.");
         return false;
     }
-    if (!dir.Valid() || !MakePackageCopy(dir.Get(), realDir, source, copy)) {
+    if (!dir.Valid() || !MakePackageCopy(dir.Get(), realDir, from.Get(), copy)) {
         SetupLog("Cannot use setup copy msi file, accessible error.");
         return false;
     }

@@ -17,6 +17,7 @@ struct Carrier {
 // Chooses the carrier by the registry value "InstallByMsi" and holds it. In
 // MSI mode, reads the package's source path (with its retries), uses a copy
 // beside the executable only when it can be trusted, else copies the package
-// anew from its source. Returns 1; or 0, logged, when no carrier can be had
+// anew from its source (one on this machine only when it can be trusted too:
+// package_source.h). Returns 1; or 0, logged, when no carrier can be had
 // (the error code is left alone).
 int ChooseCarrier(Carrier* carrier);

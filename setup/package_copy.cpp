@@ -6,21 +6,18 @@
 #include "platform/open_relative.h"
 
 const char kPackageCopyName[] = "KivraSetup.msi";
-int (*g_othersMayChange)(HANDLE object) = OthersMayChange;
 
 namespace {
 
-// Copies the whole of source into copy. False when source cannot be opened or
-// read to its end, or copy cannot take it.
-bool CopyContents(const char* source, HANDLE copy) {
-    ScopedHandle from(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+// Copies what source holds into copy. False when source cannot be read to its
+// end, or copy cannot take it.
+bool CopyContents(HANDLE source, HANDLE copy) {
     const DWORD chunk = 64 * 1024;
     char* buffer = (char*)malloc(chunk);
-    bool copied = from.Valid() && buffer;
+    bool copied = buffer != nullptr;
     for (DWORD got = 0; copied;) {
         DWORD written = 0;
-        copied = ReadFile(from.Get(), buffer, chunk, &got, nullptr) != 0;
+        copied = ReadFile(source, buffer, chunk, &got, nullptr) != 0;
         if (!copied || got == 0) break;
         copied = WriteFile(copy, buffer, got, &written, nullptr) && written == got;
     }
@@ -30,9 +27,7 @@ bool CopyContents(const char* source, HANDLE copy) {
 
 } // namespace
 
-int IsTrustedPackageCopy(ObjectKind kind, OwnerKind owner, int othersMayChange) {
-    return kind == kObjectFile && owner == kOwnerAdministrators && !othersMayChange;
-}
+int IsTrustedPackageCopy(const TrustFacts& copy) { return copy.kind == kObjectFile && OnlyAdministratorsControl(copy); }
 
 PackageCopyState HoldPackageCopy(HANDLE dir, const char* dirPath, ScopedHandle* copy) {
     char path[MAX_PATH];
@@ -42,14 +37,12 @@ PackageCopyState HoldPackageCopy(HANDLE dir, const char* dirPath, ScopedHandle* 
     ScopedHandle held(OpenNamedObjectIn(dir, kPackageCopyName, path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                         &kind));
     if (kind == kObjectMissing) return kCopyMissing;
-    if (!held.Valid() ||
-        !IsTrustedPackageCopy(kind, g_getOwnerKind(held.Get()), g_othersMayChange(held.Get())))
-        return kCopyUntrusted;
+    if (!IsTrustedPackageCopy(ReadTrustFacts(held.Get(), kind))) return kCopyUntrusted;
     copy->Reset(held.Release());
     return kCopyTrusted;
 }
 
-int MakePackageCopy(HANDLE dir, const char* dirPath, const char* source, ScopedHandle* copy) {
+int MakePackageCopy(HANDLE dir, const char* dirPath, HANDLE source, ScopedHandle* copy) {
     char path[MAX_PATH];
     if (!JoinPath(path, sizeof path, dirPath, kPackageCopyName)) return 0;
     {

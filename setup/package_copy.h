@@ -11,8 +11,7 @@
 #include <windows.h>
 
 #include "platform/handle.h"
-#include "platform/named_object.h"
-#include "platform/secure_dir.h"
+#include "platform/trust_facts.h"
 
 extern const char kPackageCopyName[]; // "KivraSetup.msi"
 
@@ -20,7 +19,9 @@ extern const char kPackageCopyName[]; // "KivraSetup.msi"
 // owned by Administrators or SYSTEM, whose DACL lets no one else change it.
 // A copy that the starting user made or left writable is not, whoever that
 // user is (the unelevated half of this administrator's session included).
-int IsTrustedPackageCopy(ObjectKind kind, OwnerKind owner, int othersMayChange);
+// The package's registered source, where it lies on this machine, is judged
+// by the same rule (package_source.h).
+int IsTrustedPackageCopy(const TrustFacts& copy);
 
 // What HoldPackageCopy found.
 enum PackageCopyState {
@@ -34,13 +35,9 @@ enum PackageCopyState {
 // writing nor deletion.
 PackageCopyState HoldPackageCopy(HANDLE dir, const char* dirPath, ScopedHandle* copy);
 
-// Replaces whatever is at the copy's name in dir by a new copy of source,
-// made with the protected descriptor and held in *copy from its creation.
-// Returns 1, or 0 (nothing of the new copy left) when the old object cannot go
-// or the source cannot be read whole.
-int MakePackageCopy(HANDLE dir, const char* dirPath, const char* source, ScopedHandle* copy);
-
-// How the copy's DACL is judged: OthersMayChange, replaced only by tests. Wine
-// keeps no DACL of its own and reads back one that lets the current user
-// write, so tests stand for a copy an administrator made.
-extern int (*g_othersMayChange)(HANDLE object);
+// Replaces whatever is at the copy's name in dir by a new copy of what the
+// held source holds from its current position on (HoldPackageSource), made
+// with the protected descriptor and held in *copy from its creation. Returns
+// 1, or 0 (nothing of the new copy left) when the old object cannot go or the
+// source cannot be read to its end.
+int MakePackageCopy(HANDLE dir, const char* dirPath, HANDLE source, ScopedHandle* copy);

@@ -58,6 +58,14 @@ int CBasedTXmlParser::ParseDocument(const char* text) {
     return 1;
 }
 
+int CBasedTXmlParser::ParsePadded(char* text, size_t size) {
+    memset(text + size, 0, kTextPadding);
+    NormaliseLineEnds(text);
+    int ok = ParseDocument(text);
+    free(text);
+    return ok;
+}
+
 int CBasedTXmlParser::LoadDocument(const char* path) {
     ResetDocument();
     if (!path || !*path) return 0;
@@ -74,14 +82,20 @@ int CBasedTXmlParser::LoadDocument(const char* path) {
     }
     char* text = (char*)malloc(size + kTextPadding);
     if (!text) return 0;
-    int ok = ReadExactly(file.Get(), text, size);
-    if (ok) {
-        memset(text + size, 0, kTextPadding);
-        NormaliseLineEnds(text);
-        ok = ParseDocument(text);
+    if (!ReadExactly(file.Get(), text, size)) {
+        free(text);
+        return 0;
     }
-    free(text);
-    return ok;
+    return ParsePadded(text, size);
+}
+
+int CBasedTXmlParser::LoadDocumentBytes(const void* bytes, size_t size) {
+    ResetDocument();
+    if (!bytes || size == 0 || size > kMaxXmlFileSize) return 0;
+    char* text = (char*)malloc(size + kTextPadding);
+    if (!text) return 0;
+    memcpy(text, bytes, size);
+    return ParsePadded(text, size);
 }
 
 void CBasedTXmlParser::MoveCursor(const char* const* names, int count) {

@@ -6,6 +6,7 @@
 // section element under msg/content) before it reads. No operation reports an
 // error other than through its output: anything missing reads as empty or 0.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef TIXML_USE_STL
@@ -63,6 +64,11 @@ protected:
     // pointers are none. The cursor is none after a successful load too.
     int LoadDocument(const char* path);
 
+    // Loads the document from size bytes of a file already read (a verified
+    // customisation file, parsed from the very bytes that verified); the same
+    // results as LoadDocument.
+    int LoadDocumentBytes(const void* bytes, size_t size);
+
     // Parses text as the document; same results as LoadDocument. The text is
     // the program's own (a class's empty document) or a loaded file's.
     int ParseDocument(const char* text);
@@ -82,6 +88,10 @@ protected:
     TiXmlElement* current_; // the cursor, or null
 
 private:
+    // Pads, normalises and parses text (malloc'ed, size bytes of a file with
+    // room for the padding behind them), then frees it.
+    int ParsePadded(char* text, size_t size);
+
     CBasedTXmlParser(const CBasedTXmlParser&) = delete;
     CBasedTXmlParser& operator=(const CBasedTXmlParser&) = delete;
 };

@@ -55,7 +55,7 @@ int CCustomXmlParse::LoadXml(const char* path) {
     if (!path) return 0;
     // The same document again: two sections of one file read it once. Only a
     // load that succeeded counts, so a failed one is never taken for a document.
-    if (loaded_ && strcmp(path, loadedPath_) == 0) return 1;
+    if (loaded_ && *path && strcmp(path, loadedPath_) == 0) return 1;
 
     ResetDocument();
     loaded_ = false;
@@ -67,16 +67,34 @@ int CCustomXmlParse::LoadXml(const char* path) {
     return loaded_ ? 1 : 0;
 }
 
-int CCustomXmlParse::EnterSection(const char* path, const char* section) {
-    if (!LoadXml(path)) return -1;
+int CCustomXmlParse::LoadXmlBytes(const void* bytes, size_t size) {
+    loadedPath_[0] = 0;
+    loaded_ = LoadDocumentBytes(bytes, size) != 0;
+    return loaded_ ? 1 : 0;
+}
+
+int CCustomXmlParse::EnterSection(const char* section) {
+    if (!loaded_) return -1;
     const char* const names[] = {"msg", "content", section};
     MoveCursor(names, 3);
     return current_ ? 1 : 0;
 }
 
 int CCustomXmlParse::GetFunctions(const char* path, CustomFunctions* r) {
+    return r && LoadXml(path) ? ReadFunctions(r) : 0;
+}
+
+int CCustomXmlParse::GetLogoOptions(const char* path, CustomLogoOptions* r) {
+    return r && LoadXml(path) ? ReadLogoOptions(r) : 0;
+}
+
+int CCustomXmlParse::GetUninstallInfo(const char* path, CustomUninstallInfo* r) {
+    return r && LoadXml(path) ? ReadUninstallInfo(r) : 0;
+}
+
+int CCustomXmlParse::ReadFunctions(CustomFunctions* r) {
     if (!r) return 0;
-    int section = EnterSection(path, "functions");
+    int section = EnterSection("functions");
     if (section < 0) return 0;
     if (section == 0) return 1;
 
@@ -131,9 +149,9 @@ int CCustomXmlParse::GetFunctions(const char* path, CustomFunctions* r) {
     return 1;
 }
 
-int CCustomXmlParse::GetLogoOptions(const char* path, CustomLogoOptions* r) {
+int CCustomXmlParse::ReadLogoOptions(CustomLogoOptions* r) {
     if (!r) return 0;
-    int section = EnterSection(path, "logoOptions");
+    int section = EnterSection("logoOptions");
     if (section < 0) return 0;
     if (section == 0) return 1;
 
@@ -151,9 +169,9 @@ int CCustomXmlParse::GetLogoOptions(const char* path, CustomLogoOptions* r) {
     return 1;
 }
 
-int CCustomXmlParse::GetUninstallInfo(const char* path, CustomUninstallInfo* r) {
+int CCustomXmlParse::ReadUninstallInfo(CustomUninstallInfo* r) {
     if (!r) return 0;
-    int section = EnterSection(path, "uninstallInfo");
+    int section = EnterSection("uninstallInfo");
     if (section < 0) return 0;
     if (section == 0) return 1;
 

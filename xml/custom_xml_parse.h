@@ -93,6 +93,12 @@ public:
     // or parsed; the document is then empty and a later call loads afresh.
     int LoadXml(const char* path);
 
+    // Makes the document of size bytes, a file already read, the current one
+    // (a verified customisation file is parsed from the very bytes that
+    // verified, never read again), and forgets the loaded path. 1 when they
+    // parse; 0 as LoadXml.
+    int LoadXmlBytes(const void* bytes, size_t size);
+
     // Each loads path with LoadXml (0 when that fails) and, when the section
     // msg/content/<section> exists, reads every field of it into record; the
     // record is left untouched when the section is missing. Returns 1 whenever
@@ -102,11 +108,17 @@ public:
     int GetLogoOptions(const char* path, CustomLogoOptions* record);
     int GetUninstallInfo(const char* path, CustomUninstallInfo* record);
 
-private:
-    // Loads path and moves the cursor to msg/content/section. -1 when the
-    // document cannot be loaded, 0 when the section is missing, 1 when found.
-    int EnterSection(const char* path, const char* section);
+    // The same from the current document (LoadXml or LoadXmlBytes); 0 when
+    // none is loaded.
+    int ReadFunctions(CustomFunctions* record);
+    int ReadLogoOptions(CustomLogoOptions* record);
+    int ReadUninstallInfo(CustomUninstallInfo* record);
 
-    char loadedPath_[261]; // the path of the last document asked for, or ""
+private:
+    // Moves the cursor to msg/content/section of the current document. -1
+    // when none is loaded, 0 when the section is missing, 1 when found.
+    int EnterSection(const char* section);
+
+    char loadedPath_[261]; // the path of the last document asked for, or "" (also for bytes)
     bool loaded_;          // that document was loaded and is the current one
 };

@@ -152,4 +152,38 @@ TEST_F(UninstallPromptTest, AMissingBufferIsRefused) {
     EXPECT_EQ(Log(), std::vector<std::string>{kPrefix + "parameter err."});
 }
 
+// Any user may read the customisation files, so any user may replace one
+// (where they may write) or lock it right after it verified. What is read is
+// what verified: the file is not read a second time.
+TEST_F(UninstallPromptTest, WhatVerifiedIsWhatIsReadWhateverTheFileBecomesAfterwards) {
+    const std::string stored = Encipher("Secret-1");
+    struct Case {
+        std::string dir, name, vrf, data, swapped;
+        UninstallSource source;
+    } cases[] = {
+        {kRegInfo, "KivraCustom.xml", "KivraCustomXml.vrf",
+         CustomXml("<functions><uninstall>1</uninstall><uninstallPassword>" + stored + "</uninstallPassword></functions>"),
+         CustomXml("<functions><uninstall>0</uninstall></functions>"), kSourceCustomXml},
+        {kRegInfo, "KivraCustom.ini", "KivraCustom.vrf", "[Functions]\r\nUninstall=1\r\nInstall=" + stored + "\r\n",
+         "[Functions]\r\nUninstall=0\r\n", kSourceCustomIni},
+        // Verified in the older clients' folder, then moved: what is read is
+        // what verified there, not the moved copy.
+        {kOldRegInfo, "KivraCustom.ini", "KivraCustom.vrf", "[Functions]\r\nUninstall=1\r\nInstall=" + stored + "\r\n",
+         "[Functions]\r\nUninstall=0\r\n", kSourceCustomIni},
+    };
+    GuardedFile verified = {nullptr, 0};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir + "\\" + c.name);
+        SetUp();
+        WritePair(c.dir, c.name, c.data, c.vrf);
+        if (c.dir == kOldRegInfo) // the older clients kept both INI pairs
+            WritePair(c.dir, "KivraUninstallInfo.ini", "[Functions]\r\n", "KivraUninstallInfo.vrf");
+        ASSERT_EQ(ChooseUninstallSource("setup", kRegInfo.c_str(), &verified), c.source);
+        ASSERT_TRUE(WriteFileBytes(kRegInfo + "\\" + c.name, c.swapped));
+        memset(password, 0, sizeof password);
+        EXPECT_EQ(ReadUninstallSource("setup", c.source, verified, password), 1u);
+        EXPECT_EQ(std::string(password), stored);
+    }
+}
+
 } // namespace

@@ -74,11 +74,13 @@ TEST_F(FsTest, TreeDeletionRemovesEverythingBelowIncludingReadOnlyFiles) {
 }
 
 OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+int NobodyElseMayChange(HANDLE) { return 0; }
 
 TEST_F(FsTest, AWorkDirThatAnAdministratorMadeIsEmptiedOfItsFilesOnly) {
-    // Wine reports every directory as the current user's: stand for one that
-    // an administrator made.
+    // Wine reports every directory as the current user's, and writable by
+    // them: stand for one that an administrator made.
     g_getOwnerKind = AdministratorsOwn;
+    g_othersMayChange = NobodyElseMayChange;
     RemoveTree("C:\\tmp\\KivraSetup0");
     char path[MAX_PATH] = {0};
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
@@ -104,6 +106,7 @@ TEST_F(FsTest, AWorkDirThatAnAdministratorMadeIsEmptiedOfItsFilesOnly) {
     EXPECT_STREQ(small, "untouched");
     RemoveTree(w);
     g_getOwnerKind = GetOwnerKind;
+    g_othersMayChange = OthersMayChange;
 }
 
 // C:\linktest comes from make-links.sh: symbolic links into C:\linktest\target.

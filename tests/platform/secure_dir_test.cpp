@@ -6,6 +6,7 @@
 
 #include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/named_object.h"
 #include "platform/secure_dir.h"
 #include "platform/work_dir.h"
 #include "support/winsupport.h"
@@ -65,6 +66,7 @@ int RecordSecured(HANDLE, const char* path) {
     return 1;
 }
 OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
+int NobodyElseMayChange(HANDLE) { return 0; }
 
 std::vector<std::string> MovedAside(const std::string& name) {
     std::vector<std::string> aside;
@@ -83,13 +85,15 @@ protected:
     }
     void TearDown() override {
         g_getOwnerKind = GetOwnerKind;
+        g_othersMayChange = OthersMayChange;
         g_applyProtectedSecurity = ApplyProtectedSecurity;
         RemoveTree(W);
     }
 };
 
 TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemainingTree) {
-    g_getOwnerKind = AdministratorsOwn; // an earlier setup made it
+    g_getOwnerKind = AdministratorsOwn; // an earlier setup made it, protected
+    g_othersMayChange = NobodyElseMayChange;
     MakeDirs(W + "\\Qt\\plugins");
     MakeDirs(W + "\\Data");
     WriteFileBytes(W + "\\7za.exe", "swapped");
@@ -111,6 +115,7 @@ TEST_F(WorkDirTrustTest, AKeptWorkDirGetsTheProtectedDescriptorOnItsWholeRemaini
 // followed.
 TEST_F(WorkDirTrustTest, AWorkDirWithALinkInItsTreeIsRenamedAsideBeforeItIsRemoved) {
     g_getOwnerKind = AdministratorsOwn;
+    g_othersMayChange = NobodyElseMayChange;
     MakeDirs("C:\\tmp\\LinkReuse0.untrusted1\\old"); // left by an earlier run
     char path[MAX_PATH];
     ASSERT_EQ(CreateWorkDir(path, sizeof path, "LinkReuse", 0, 1), 1);
@@ -136,6 +141,28 @@ TEST_F(WorkDirTrustTest, ADirectoryAUserMadeFirstIsReplacedWhole) {
     EXPECT_FALSE(Exists(W + "\\KivraSetup.exe"));
 }
 
+// Owned by Administrators is not enough. A folder an elevated program made at
+// the root (C:\KivraLog) lets Authenticated Users modify it, as Wine's own
+// DACL lets the user; and below a kept directory, an object that a user owns
+// or may change may be held open by them. Either is replaced whole.
+TEST_F(WorkDirTrustTest, AnAdministratorsFolderThatOthersMayChangeIsReplacedWhole) {
+    g_getOwnerKind = AdministratorsOwn;
+    for (int below = 0; below < 2; ++below) {
+        if (below) // only W\Data\user is open to others
+            g_othersMayChange = [](HANDLE object) {
+                char path[MAX_PATH];
+                return FinalPathOf(object, path, sizeof path) && strstr(path, "\\Data\\user") ? 1 : 0;
+            };
+        MakeDirs(W + "\\Data\\user");
+        WriteFileBytes(W + "\\Data\\user\\qwindows.dll", "planted");
+        char path[MAX_PATH];
+        ASSERT_EQ(CreateWorkDir(path, sizeof path, "KivraSetup", 0, 1), 1);
+        EXPECT_TRUE(ListDir(W).empty()) << "made afresh";
+        for (const std::string& secured : g_secured) EXPECT_EQ(secured.find("\\Data\\user"), std::string::npos);
+        RemoveTree(W);
+    }
+}
+
 // Where the platform can remove the link (Windows removes a junction or a
 // directory link as itself), a real directory takes its place. Wine 8 can
 // neither remove nor rename a directory link without touching its target, so
@@ -145,7 +172,8 @@ TEST_F(WorkDirTrustTest, ALinkInPlaceOfTheWorkDirIsNeverFollowed) {
     // make-links.sh put C:\tmp\LinkPlace0 -> C:\linktest\wtarget.
     const std::string link = "C:\\tmp\\LinkPlace0";
     ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    g_getOwnerKind = [](HANDLE) { return kOwnerAdministrators; }; // even so
+    g_getOwnerKind = AdministratorsOwn; // even so
+    g_othersMayChange = NobodyElseMayChange;
     char path[MAX_PATH] = {0};
     if (CreateWorkDir(path, sizeof path, "LinkPlace", 0, 1)) {
         DWORD attributes = GetFileAttributesA(link.c_str());

@@ -63,20 +63,43 @@ TEST(RegistryTest, DwordsNeedAVariableAndAValue) {
     EXPECT_EQ(value, 99u);
 }
 
-TEST(IniTest, ReadsIntoBuffersLargerThan128Bytes) {
+// The settings of a verified file are read from its bytes in memory; the
+// system's own profile functions, reading the same bytes from a file, are the
+// measure of what those bytes say.
+TEST(IniTest, BytesInMemoryReadAsTheProfileFunctionsReadTheFile) {
     const char* file = "C:\\tmp\\initest.ini";
     CreateDirectoryA("C:\\tmp", nullptr);
-    ASSERT_TRUE(WriteFileBytes(file, "[Functions]\r\nInstall=abc\r\nEmpty=\r\n"));
-    char out[129];
-    strcpy(out, "keep");
-    EXPECT_EQ(IniReadString(file, "Functions", "Install", out, sizeof out), 3u);
-    EXPECT_STREQ(out, "abc");
-    strcpy(out, "keep");
-    EXPECT_EQ(IniReadString(file, "Functions", "Empty", out, sizeof out), 0u);
-    EXPECT_STREQ(out, "keep") << "an empty value is not copied";
-    char small[128];
-    EXPECT_EQ(IniReadString(file, "Functions", "Install", small, sizeof small), 0u);
-    EXPECT_EQ(IniReadString(nullptr, "Functions", "Install", out, sizeof out), 0u);
+    const std::string utf16 = std::string("\xFF\xFE[\0F\0u\0n\0c\0t\0i\0o\0n\0s\0]\0\r\0\n\0I\0n\0s\0t\0a\0l\0l\0=\0w\0\r\0\n\0", 50);
+    const std::string longValue = "[Functions]\r\nInstall=" + std::string(200, 'L') + "\r\n";
+    const std::string texts[] = {
+        "[Functions]\r\nUninstall=1\r\nInstall=abc\r\n",
+        "  [Functions]  \r\n  Install  =  a b c  \r\n\tUninstall = 7abc\r\n",
+        "[functions]\ninstall=\"quoted\"\nuninstall='5'\n",
+        "[Functions]\r\nInstall=\"unbalanced\r\nUninstall=\"\r\n",
+        "[Functions]\r\nOther=1\r\n[Functions]\r\nInstall=late\r\nUninstall=1\r\n",
+        "[Functions]\r\nInstall=first\r\nInstall=second\r\nUninstall=0x1F\r\n",
+        "[Functions]\r\nInstall\r\nUninstall=\r\n",
+        "Install=orphan\r\n[Other]\r\nInstall=x\r\n[Functions] trailing\r\nUninstall=-1\r\n",
+        "[Func]tions]\r\nInstall=x\r\n[Functions]\r\n;Install=comment\r\nUninstall=0b101\x1a",
+        "[Functions]\r\nUninstall=+3\r\nInstall= '' \r\n",
+        "\xEF\xBB\xBF[Functions]\r\nInstall=bom\r\nUninstall=0o17\r\n",
+        utf16,
+        longValue,
+        "",
+    };
+    for (const std::string& text : texts) {
+        ASSERT_TRUE(WriteFileBytes(file, text));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, file); // forget any cached copy
+        for (const char* key : {"Install", "Uninstall", "Missing"}) {
+            char expected[128], got[128];
+            DWORD n = GetPrivateProfileStringA("Functions", key, "", expected, sizeof expected, file);
+            EXPECT_EQ(IniTextString(text.data(), text.size(), "Functions", key, got, sizeof got), n) << text << key;
+            EXPECT_STREQ(got, expected) << text << key;
+            EXPECT_EQ(IniTextInt(text.data(), text.size(), "Functions", key, 42),
+                      GetPrivateProfileIntA("Functions", key, 42, file))
+                << text << key;
+        }
+    }
     DeleteFileA(file);
 }
 

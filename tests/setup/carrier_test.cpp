@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "pack/pack_format.h"
+#include "platform/named_object.h"
 #include "platform/own_executable.h"
 #include "platform/secure_dir.h"
 #include "setup/carrier.h"
 #include "setup/package_copy.h"
+#include "setup/package_source.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -35,6 +37,17 @@ void RemoveCopy() { RunUnixShell("rm -f '" + UnixPathOf(CopyPath()) + "'"); }
 
 OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
 int NobodyElseMayChange(HANDLE) { return 0; }
+
+// Stands for a package source that lies in an administrators' folder: that
+// file alone is theirs and closed to others; everything else keeps Wine's
+// facts (the user's, writable).
+const char kAdministratorsSource[] = "C:\\pkgsource\\KivraSetup.msi";
+bool IsAdministratorsSource(HANDLE object) {
+    char path[MAX_PATH];
+    return FinalPathOf(object, path, sizeof path) && _stricmp(path, kAdministratorsSource) == 0;
+}
+OwnerKind SourceOwner(HANDLE object) { return IsAdministratorsSource(object) ? kOwnerAdministrators : GetOwnerKind(object); }
+int SourceOthers(HANDLE object) { return IsAdministratorsSource(object) ? 0 : OthersMayChange(object); }
 
 class CarrierTest : public ::testing::Test {
 protected:
@@ -95,6 +108,8 @@ TEST_F(CarrierTest, ACopyAnAdministratorMadeIsUsedAndHeld) {
 
 TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
     // Wine's own facts are those of a copy the user planted: theirs, writable.
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
     ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
     Carrier carrier;
     ASSERT_EQ(ChooseCarrier(&carrier), 1);
@@ -104,19 +119,41 @@ TEST_F(CarrierTest, ACopyThatAUserCouldHaveMadeIsReplacedFromTheSource) {
     carrier.file.Reset();
     EXPECT_EQ(ReadFileBytes(CopyPath()), "the package from its source");
 
-    // Without a reachable source there is nothing trustworthy to unpack.
-    ClearLogs();
-    ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
-    DeleteFileA(source.c_str());
-    Carrier none;
-    EXPECT_EQ(ChooseCarrier(&none), 0);
-    EXPECT_EQ(TodayLogMessages("setup"),
-              (std::vector<std::string>{"msi install.", CopyPath() + " was not made by this setup; it is not used.",
-                                        "Network problem, cannot access source file."}));
-    EXPECT_FALSE(none.file.Valid());
+    // Without a source that may be used there is nothing trustworthy to
+    // unpack: one a user could have written (Wine's facts: the
+    // administrator's Downloads folder), or none at all.
+    g_getOwnerKind = GetOwnerKind;
+    g_othersMayChange = OthersMayChange;
+    for (int round = 0; round < 2; ++round) {
+        ClearLogs();
+        ASSERT_TRUE(WriteFileBytes(CopyPath(), "planted"));
+        if (round == 1) DeleteFileA(source.c_str());
+        Carrier none;
+        EXPECT_EQ(ChooseCarrier(&none), 0);
+        EXPECT_EQ(TodayLogMessages("setup"),
+                  (std::vector<std::string>{"msi install.", CopyPath() + " was not made by this setup; it is not used.",
+                                            "Network problem, cannot access source file."}));
+        EXPECT_FALSE(none.file.Valid());
+        EXPECT_EQ(ReadFileBytes(CopyPath()), "planted") << "nothing copied";
+    }
+}
+
+TEST_F(CarrierTest, ATrustedLocalSourceIsHeldFromTheDecisionOnAndNeverTakenThroughALink) {
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
+    const std::string link = "C:\\pkgsource\\link.msi";
+    ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(source) + "' '" + UnixPathOf(link) + "'"));
+    ScopedHandle held;
+    EXPECT_EQ(HoldPackageSource(link.c_str(), &held), 0);
+    RunUnixShell("rm -f '" + UnixPathOf(link) + "'");
+    ASSERT_EQ(HoldPackageSource(source.c_str(), &held), 1);
+    EXPECT_FALSE(Writable(source));
+    EXPECT_FALSE(MoveFileA(source.c_str(), "C:\\pkgsource\\renamed.msi")) << "nor renamed away";
 }
 
 TEST_F(CarrierTest, ALinkPlantedAsTheCopyIsNeitherFollowedNorWrittenThrough) {
+    g_getOwnerKind = SourceOwner;
+    g_othersMayChange = SourceOthers;
     const std::string victim = "C:\\pkgsource\\victim.txt";
     ASSERT_TRUE(WriteFileBytes(victim, "keep"));
     ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(victim) + "' '" + UnixPathOf(CopyPath()) + "'"));

@@ -29,6 +29,14 @@ bool AnyStartsWith(const std::vector<std::string>& log, const std::string& start
     return false;
 }
 
+// Makes \\server\share lead to windowsDir: Wine looks such a path up in the
+// prefix's dosdevices/unc folder.
+bool MapShare(const std::string& server, const std::string& share, const std::string& windowsDir) {
+    std::string servers = std::string(getenv("KIVRA_WINE_ROOT")) + "/prefix/dosdevices/unc/" + server;
+    return RunUnixShell("mkdir -p '" + servers + "' && ln -sfn '" + UnixPathOf(windowsDir) + "' '" + servers + "/" +
+                        share + "'");
+}
+
 void Remove(Payload& payload, const std::string& name) {
     payload.erase(std::remove_if(payload.begin(), payload.end(),
                                  [&](const Payload::value_type& f) { return f.first == name; }),
@@ -226,10 +234,23 @@ TEST_F(SequenceTest, MsiModeTakesThePackageCopyBesideTheExecutableWhateverItsNam
     std::string package = BuildCarrier("MSI package bytes", 3300000, BuildPack(payload));
     ASSERT_TRUE(WriteFileBytes("C:\\pkgsource\\KivraSetup.msi", package));
     SetRegDword(kProductKey, "InstallByMsi", 1);
+
+    // A package on this machine that a user could have written (as Wine
+    // reports every file: the user's own, writable) is no source at all.
     SetRegString(kProductKey, "MsiSourceName", "C:\\pkgsource\\KivraSetup.msi");
+    std::vector<std::string> log = Run(exe, "Setup (1).exe");
+    KeepLogs("msi-source-untrusted");
+    EXPECT_TRUE(Has(log, "Network problem, cannot access source file."));
+    EXPECT_FALSE(Exists("C:\\carrier\\KivraSetup.msi")) << "nothing copied";
+    EXPECT_FALSE(Exists(W + "\\KivraSetup-record.txt")) << "nothing run";
+
+    // On a share it is the administrator's choice.
+    ClearLogs();
+    ASSERT_TRUE(MapShare("pkgserver", "packages", "C:\\pkgsource"));
+    SetRegString(kProductKey, "MsiSourceName", "\\\\pkgserver\\packages\\KivraSetup.msi");
 
     // The executable itself carries no pack here: everything comes from the copy.
-    std::vector<std::string> log = Run(exe, "Setup (1).exe");
+    log = Run(exe, "Setup (1).exe");
     KeepLogs("msi-installed");
     EXPECT_TRUE(Has(log, "msi install."));
     EXPECT_FALSE(Has(log, "can't get source path."));

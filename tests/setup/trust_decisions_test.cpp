@@ -11,6 +11,7 @@
 #include "platform/secure_dir.h"
 #include "platform/work_dir_trust.h"
 #include "setup/package_copy.h"
+#include "setup/package_source.h"
 
 namespace {
 
@@ -46,7 +47,17 @@ TEST(TrustDecisions, WhoMayChangeAnObjectIsReadFromItsDacl) {
         {"D:P(A;;FA;;;BA)(A;;0x40000;;;WD)", 1, "Everyone may change the DACL"},
         {"D:P(A;;FA;;;BA)(A;;GW;;;WD)", 1, "Everyone, generic write"},
         {"D:P(D;;FA;;;BU)(A;;FA;;;BU)(A;;FA;;;BA)", 1, "a denial is no comfort"},
+        {"D:P(D;;WD;;;WD)(A;;FA;;;BA)(A;;0x1200a9;;;WD)", 0, "a denial alone opens nothing"},
         {"D:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", 0, "inherit-only: guards only what is made below"},
+        {"D:P(A;;FA;;;BA)(A;;FA;;;CO)", 1, "CREATOR OWNER on the object itself"},
+        {"D:P(A;;FA;;;BA)(A;;WD;;;S-1-3-4)", 1, "OWNER RIGHTS may change the DACL"},
+        {"D:P(A;;FA;;;BA)(A;;0x1301bf;;;BU)", 1, "a folder whose DACL grants Users modify"},
+        // What an elevated program gets at the drive's root (C:\KivraLog is
+        // such a folder): the root's inheritable "modify" for Authenticated
+        // Users arrives split into a specific entry and an inherit-only one.
+        {"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"
+         "(A;OICIIOID;SDGXGWGR;;;AU)",
+         1, "C:\\KivraLog"},
     };
     for (const Case& c : cases) {
         Dacl dacl(c.sddl.c_str());
@@ -75,41 +86,56 @@ TEST(TrustDecisions, OnlyAdministratorsAndSystemOwnWhatMayBeTrusted) {
     EXPECT_EQ(OwnerKindOf(nullptr), kOwnerOther);
 }
 
-TEST(TrustDecisions, APackageCopyIsUsedOnlyWhenNoUserCouldHaveMadeOrChangedIt) {
+// Owner and DACL as a real Windows reports them for each kind of object.
+const OwnerKind kAdmins = kOwnerAdministrators;
+const OwnerKind kUsers = kOwnerOther;
+
+TEST(TrustDecisions, APackageCopyOrLocalSourceIsUsedOnlyWhenNoUserCouldHaveMadeOrChangedIt) {
     struct Case {
-        ObjectKind kind;
-        OwnerKind owner;
-        int othersMayChange;
+        TrustFacts facts;
         int trusted;
         const char* what;
     } cases[] = {
-        {kObjectFile, kOwnerAdministrators, 0, 1, "the copy an earlier setup made"},
-        {kObjectFile, kOwnerOther, 0, 0, "planted by the user, DACL tightened by them"},
-        {kObjectFile, kOwnerOther, 1, 0, "planted by the user in Downloads"},
-        {kObjectFile, kOwnerAdministrators, 1, 0, "made elevated but left writable (an older setup's copy)"},
-        {kObjectLink, kOwnerAdministrators, 0, 0, "a link to an administrator's file"},
-        {kObjectElsewhere, kOwnerAdministrators, 0, 0, "a second name of an administrator's file"},
-        {kObjectDirectory, kOwnerAdministrators, 0, 0, "a directory"},
-        {kObjectUnavailable, kOwnerAdministrators, 0, 0, "held by someone else"},
+        {{kObjectFile, kAdmins, 0}, 1, "the copy an earlier setup made; a package in an administrators' folder"},
+        {{kObjectFile, kUsers, 0}, 0, "planted by the user, DACL tightened by them"},
+        {{kObjectFile, kUsers, 1}, 0, "planted by the user in Downloads; the package the administrator downloaded"},
+        {{kObjectFile, kAdmins, 1}, 0, "made elevated but left writable (an older setup's copy)"},
+        {{kObjectLink, kAdmins, 0}, 0, "a link to an administrator's file"},
+        {{kObjectElsewhere, kAdmins, 0}, 0, "a second name of an administrator's file, or a path through a link"},
+        {{kObjectDirectory, kAdmins, 0}, 0, "a directory"},
+        {{kObjectUnavailable, kAdmins, 0}, 0, "held by someone else"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsTrustedPackageCopy(c.kind, c.owner, c.othersMayChange), c.trusted) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(IsTrustedPackageCopy(c.facts), c.trusted) << c.what;
+}
+
+TEST(TrustDecisions, APackageSourceOnAShareIsToldFromOneOnThisMachine) {
+    for (const char* share : {"\\\\server\\share\\KivraSetup.msi", "//server/share/KivraSetup.msi",
+                              "\\\\?\\UNC\\server\\share\\KivraSetup.msi"})
+        EXPECT_EQ(IsSharePath(share), 1) << share;
+    for (const char* local : {"C:\\Users\\admin\\Downloads\\KivraSetup.msi", "\\\\?\\C:\\KivraSetup.msi",
+                              "\\\\.\\C:\\KivraSetup.msi", "\\\\?\\UNCX\\a", "KivraSetup.msi", ""})
+        EXPECT_EQ(IsSharePath(local), 0) << local;
 }
 
 TEST(TrustDecisions, TheWorkDirectoryAndItsTmp) {
-    // An ordinary user may make C:\tmp (it is then theirs); the work directory
-    // below it is made protected and held, so that is no reason to stop.
-    EXPECT_EQ(MayUseTmp(kObjectDirectory, kOwnerOther), 1);
-    EXPECT_EQ(MayUseTmp(kObjectLink, kOwnerAdministrators), 1) << "an administrator's link to another volume";
-    EXPECT_EQ(MayUseTmp(kObjectElsewhere, kOwnerAdministrators), 1) << "the same, as Wine shows it";
-    EXPECT_EQ(MayUseTmp(kObjectLink, kOwnerOther), 0) << "a user's link";
-    EXPECT_EQ(MayUseTmp(kObjectElsewhere, kOwnerOther), 0);
-    EXPECT_EQ(MayUseTmp(kObjectFile, kOwnerAdministrators), 0);
-
-    EXPECT_EQ(MayKeepWorkDir(kObjectDirectory, kOwnerAdministrators), 1) << "an earlier setup's";
-    EXPECT_EQ(MayKeepWorkDir(kObjectDirectory, kOwnerOther), 0) << "made by the user, the setup's own user included";
-    EXPECT_EQ(MayKeepWorkDir(kObjectLink, kOwnerAdministrators), 0);
-    EXPECT_EQ(MayKeepWorkDir(kObjectElsewhere, kOwnerAdministrators), 0);
+    struct Case {
+        TrustFacts facts;
+        int useAsTmp;
+        int keepAsWorkDir;
+        const char* what;
+    } cases[] = {
+        {{kObjectDirectory, kAdmins, 0}, 1, 1, "the protected directory an earlier setup left"},
+        {{kObjectDirectory, kAdmins, 1}, 1, 0, "made elevated at the root: Authenticated Users may modify it"},
+        {{kObjectDirectory, kUsers, 1}, 1, 0, "a user's folder, the setup's own user included"},
+        {{kObjectDirectory, kUsers, 0}, 1, 0, "a user's folder with the protected DACL: its owner may loosen it"},
+        {{kObjectLink, kAdmins, 0}, 1, 0, "an administrator's link, closed to others"},
+        {{kObjectLink, kAdmins, 1}, 0, 0, "an administrator's link left as made at the root: users may re-point it"},
+        {{kObjectLink, kUsers, 0}, 0, 0, "a user's link"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MayUseTmp(c.facts), c.useAsTmp) << "as \\tmp: " << c.what;
+        EXPECT_EQ(MayKeepWorkDir(c.facts), c.keepAsWorkDir) << "as the work directory: " << c.what;
+    }
 }
 
 } // namespace

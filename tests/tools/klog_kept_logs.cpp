@@ -39,6 +39,7 @@ const Scenario kScenarios[] = {
     {"msi-copy-replaced", "installed", -1, {"package-copy-untrusted"}, nullptr, true},
     {"carrier-replaced", "failed", 0, {"carrier-replaced"}, "accepted", false},
     {"msi-no-source", "failed", 0, {"msi-source-retries"}, nullptr, true},
+    {"msi-source-untrusted", "failed", 0, {}, nullptr, true},
     {"second-instance", "installed", -1, {}, nullptr, false},
     {"refused-low-disk", "refused-low-disk", -1, {}, nullptr, false},
     {"refused-updater", "refused-updater", -1, {}, nullptr, false},

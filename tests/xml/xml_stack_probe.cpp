@@ -33,7 +33,9 @@ __attribute__((noinline)) void Paint(size_t bytes) {
 
 __attribute__((noinline)) void ReadIcon(const char* path) {
     char icon[MAX_PATH + 1];
-    ReadCustomIconName(path, icon, sizeof icon);
+    GuardedFile document;
+    ReadGuardedFile(path, &document);
+    ReadCustomIconName(document, icon, sizeof icon);
 }
 
 } // namespace

@@ -11,8 +11,10 @@ namespace {
 const CodeMeaning kSetupCodes[] = {
     {0, "The sequence stopped without a code of its own.",
      "In MSI mode the line before tells why: the package source named by the registry value MsiSourceName "
-     "was unreachable (a network share, a removed disk), or the copy KivraSetup.msi beside Setup.exe could "
-     "not be used; otherwise the folder Qt could not be made in C:\\tmp\\KivraSetup0."},
+     "was unreachable (a network share, a removed disk) or, on this machine, lies where users may change it "
+     "(such as the administrator's Downloads folder: keep it where only administrators write, or on a "
+     "share), or the copy KivraSetup.msi beside Setup.exe could not be used; otherwise the folder Qt could "
+     "not be made in C:\\tmp\\KivraSetup0."},
     {kSeqArchiveNotExtracted, "Qt.7z or tool.7z was not extracted: the archiver's output lacked \"Everything is Ok\".",
      "The archive inside the payload (kpack list), 7za.exe beside it, and the free space of the system disk; "
      "the setup goes on after it, so this code is recorded but normally never logged."},
@@ -49,8 +51,9 @@ const CodeMeaning kSetupCodes[] = {
     {166, "A record's data could not be read in full.",
      "A truncated or damaged carrier, or a read error of its disk or network share."},
     {kSeqNoWorkDir, "The work directory C:\\tmp\\KivraSetup0 could not be made or trusted.",
-     "C:\\tmp and C:\\tmp\\KivraSetup0: a link there that no administrator made, a folder held by another "
-     "program, or a full disk (the CreateWorkDir line, when there is one, names it)."},
+     "C:\\tmp and C:\\tmp\\KivraSetup0: a link there that not only administrators control (one made at "
+     "the drive's root lets Authenticated Users change it), a folder held by another program, or a full disk "
+     "(the CreateWorkDir line, when there is one, names it)."},
     {kSeqBadCarrierSize, "The carrier is missing, is 4 GiB or more, or is not longer than the pack's offset "
                          "(490000 for Setup.exe, 3300000 for KivraSetup.msi).",
      "A bare Setup.exe without payload, a truncated download, or a KivraSetup.msi copy that is no carrier."},
