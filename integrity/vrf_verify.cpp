@@ -85,7 +85,7 @@ int CusIniVerify(const char* dir, int iconBound) {
             }
         }
     }
-    return VerifyPair(dir, "KivraCustom.ini", "KivraCustom.vrf", block);
+    return VerifyPair(dir, kVrfPairs[kVrfCustomIni].guarded, kVrfPairs[kVrfCustomIni].vrf, block);
 }
 
 int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
@@ -102,17 +102,17 @@ int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName) {
         }
         TakeIconBlock(iconPath, block);
     }
-    return VerifyPair(dir, "KivraCustom.xml", "KivraCustomXml.vrf", block);
+    return VerifyPair(dir, kVrfPairs[kVrfCustomXml].guarded, kVrfPairs[kVrfCustomXml].vrf, block);
 }
 
 int UninstallInfoVerify(const char* dir) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", block);
+    return VerifyPair(dir, kVrfPairs[kVrfUninstallIni].guarded, kVrfPairs[kVrfUninstallIni].vrf, block);
 }
 
 int UninstallInfoXmlVerify(const char* dir) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf", block);
+    return VerifyPair(dir, kVrfPairs[kVrfUninstallXml].guarded, kVrfPairs[kVrfUninstallXml].vrf, block);
 }
