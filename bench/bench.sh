@@ -50,7 +50,6 @@ if [ ! -f "$stamp" ] || [ "$tree/demo-payload.stamp" -nt "$stamp" ] || [ "$0" -n
 fi
 
 echo "== setup sequence"
-export KIVRA_STANDIN_MS=200
 bench_run "$runs" || status=1
 echo "== klog fleet"
 bench/klog-fleet.sh 1000 "$runs" || status=1

@@ -263,7 +263,7 @@ bool RunShares(Run* run) {
         std::string command = W + "\\7za.exe x \"" + W + "\\" + archive + "\" -o\"" + W + "\" -y";
         CmdOutput output;
         QueryPerformanceCounter(&a);
-        int ran = GetCmd(command.c_str(), &output, "bench");
+        int ran = GetCmd(command.c_str(), &output, "bench", (W + "\\7za.exe").c_str(), W.c_str());
         QueryPerformanceCounter(&b);
         if (!ran || !std::strstr(output.Text(), "Everything is Ok")) {
             std::fprintf(stderr, "bench: %s failed:\n%s\n", command.c_str(), output.Text());
@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     if (runs < 1) runs = 1;
     // The installer stand-in then shows its window only briefly.
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "200");
+    SetStandInShownMs(200);
 
     const std::string payloadDir = BuildPath("bench-payload");
     Payload payload = ReadFolder(payloadDir);

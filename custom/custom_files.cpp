@@ -3,12 +3,14 @@
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
+#include <imagehlp.h>
 
 #include "custom/common_files.h"
 #include "integrity/vrf_verify.h"
 #include "log/log.h"
 #include "platform/dll_search.h"
 #include "platform/fs.h"
+#include "platform/system_proc.h"
 #include "xml/custom_xml_parse.h"
 
 namespace {
@@ -20,8 +22,7 @@ namespace {
 int MakeDirectoryPath(const char* dirWithSlash) {
     HMODULE library = (HMODULE)LoadSystemLibrary("dbghelp.dll");
     if (!library) return 0;
-    typedef BOOL(WINAPI * MakePath)(PCSTR);
-    MakePath makePath = (MakePath)(void*)GetProcAddress(library, "MakeSureDirectoryPathExists");
+    auto makePath = SystemProc<decltype(MakeSureDirectoryPathExists)>(library, "MakeSureDirectoryPathExists");
     BOOL made = makePath ? makePath(dirWithSlash) : FALSE;
     DWORD error = GetLastError();
     FreeLibrary(library);

@@ -6,6 +6,7 @@
 
 #include "log/log.h"
 #include "platform/handle.h"
+#include "platform/start_program.h"
 
 CmdOutput::~CmdOutput() { free(data_); }
 
@@ -35,7 +36,8 @@ void CmdOutput::Swap(CmdOutput& other) {
     other.capacity_ = c;
 }
 
-int GetCmd(const char* commandLine, CmdOutput* output, const char* category, const char* program) {
+int GetCmd(const char* commandLine, CmdOutput* output, const char* category, const char* program,
+           const char* directory) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     ScopedHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) {
@@ -45,32 +47,13 @@ int GetCmd(const char* commandLine, CmdOutput* output, const char* category, con
     // The child inherits the write end only; our read end stays ours.
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
-    startup.wShowWindow = SW_HIDE;
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-
-    // CreateProcessA may write into its command line, so it gets a copy.
-    size_t length = strlen(commandLine ? commandLine : "");
-    char* line = (char*)malloc(length + 1);
-    if (!line) {
-        ModuleLogF(category, "GetCmd: Create CMD Process Failed with ErrCode:%u",
-                   (unsigned)ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    memcpy(line, commandLine ? commandLine : "", length + 1);
-    PROCESS_INFORMATION child;
-    BOOL started = CreateProcessA(program, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &child);
-    DWORD startError = GetLastError();
-    free(line);
-    if (!started) {
+    ProgramStart start = {program, commandLine ? commandLine : "", directory, SW_HIDE, writeEnd.Get()};
+    ScopedHandle process;
+    DWORD startError = StartProgram(start, &process);
+    if (startError != ERROR_SUCCESS) {
         ModuleLogF(category, "GetCmd: Create CMD Process Failed with ErrCode:%u", (unsigned)startError);
         return 0;
     }
-    ScopedHandle process(child.hProcess), thread(child.hThread);
     if (WaitForSingleObject(process.Get(), 20) == WAIT_FAILED) {
         ModuleLog(category, "GetCmd: WAIT_FAILED!", 0);
         return 0;

@@ -21,13 +21,14 @@ private:
     size_t capacity_;
 };
 
-// Runs commandLine as a hidden child whose standard output and standard error
-// go into one pipe, and reads the pipe to its end. Each chunk read is cut at its
-// first NUL byte. Returns 1 when the command ran and its output was read (output
-// replaced only when something was read); 0 when the pipe or the process could
-// not be made, or the first wait failed (logged under category as "GetCmd: ...").
-// program, when given, is the full path of the program to start: the command
-// line is then only its arguments' carrier and is never searched for a
-// program name (an unquoted "C:\Scratch Space\..." would start C:\Scratch.exe).
-int GetCmd(const char* commandLine, CmdOutput* output, const char* category,
-           const char* program = nullptr);
+// Runs program (its full path) with commandLine in directory as a hidden child
+// (StartProgram) whose standard output and standard error go into one pipe,
+// and reads the pipe to its end. The command line is only what the program
+// receives: it is never searched for a program name (an unquoted
+// "C:\Scratch Space\..." would otherwise start C:\Scratch.exe). Each chunk read
+// is cut at its first NUL byte. Returns 1 when the command ran and its output
+// was read (output replaced only when something was read); 0 when the pipe or
+// the process could not be made, or the first wait failed (logged under
+// category as "GetCmd: ...").
+int GetCmd(const char* commandLine, CmdOutput* output, const char* category, const char* program,
+           const char* directory);

@@ -4,14 +4,12 @@
 
 #include "platform/fs.h"
 #include "platform/system_dir.h"
+#include "platform/system_proc.h"
 
 void RestrictDllSearchPath() {
-    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
     const DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesFn setDefault =
-        kernel ? (SetDefaultDllDirectoriesFn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories")
-               : nullptr;
+    auto setDefault = SystemProc<decltype(SetDefaultDllDirectories)>(GetModuleHandleA("kernel32.dll"),
+                                                                      "SetDefaultDllDirectories");
     // Systems without the update that brought SetDefaultDllDirectories still
     // drop the current directory from the search.
     if (!setDefault || !setDefault(kSearchSystem32)) SetDllDirectoryA("");

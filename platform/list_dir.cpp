@@ -1,6 +1,13 @@
 #include "platform/list_dir.h"
 
+#include <stddef.h>
 #include <string.h>
+
+// The system fills the buffer with records of this layout, the same on every
+// build (no pointers in it).
+static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileAttributes) == 56, "FILE_ID_BOTH_DIR_INFO.FileAttributes");
+static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileNameLength) == 60, "FILE_ID_BOTH_DIR_INFO.FileNameLength");
+static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileName) == 104, "FILE_ID_BOTH_DIR_INFO.FileName");
 
 int ForEachEntry(HANDLE dir, bool (*visit)(const wchar_t* name, DWORD attributes, void* context), void* context) {
     // Room for several entries; a name is at most 255 characters.

@@ -4,6 +4,12 @@
 
 #include "platform/open_relative.h"
 
+// The records set and queried through a handle, as the system lays them out
+// on every build.
+static_assert(sizeof(FILE_BASIC_INFO) == 40, "FILE_BASIC_INFO");
+static_assert(sizeof(FILE_STANDARD_INFO) == 24, "FILE_STANDARD_INFO");
+static_assert(sizeof(FILE_DISPOSITION_INFO) == 1, "FILE_DISPOSITION_INFO");
+
 namespace {
 
 // The heads that GetFinalPathNameByHandle puts before a drive path and before

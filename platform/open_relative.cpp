@@ -2,6 +2,22 @@
 
 #include <winternl.h>
 
+#include <stddef.h>
+
+// These records go to ntdll byte for byte. The i686 build that ships lays them
+// out with 4-byte pointers, the x86_64 build that some test machines run with
+// 8-byte ones; each must be the system's own layout on the build at hand.
+constexpr size_t kPointer = sizeof(void*);
+static_assert(kPointer == 4 || kPointer == 8, "a 32-bit or a 64-bit build");
+static_assert(sizeof(UNICODE_STRING) == (kPointer == 4 ? 8 : 16), "UNICODE_STRING");
+static_assert(offsetof(UNICODE_STRING, Buffer) == kPointer, "UNICODE_STRING.Buffer");
+static_assert(sizeof(OBJECT_ATTRIBUTES) == (kPointer == 4 ? 24 : 48), "OBJECT_ATTRIBUTES");
+static_assert(offsetof(OBJECT_ATTRIBUTES, SecurityQualityOfService) == (kPointer == 4 ? 20 : 40),
+              "OBJECT_ATTRIBUTES.SecurityQualityOfService");
+static_assert(sizeof(IO_STATUS_BLOCK) == (kPointer == 4 ? 8 : 16), "IO_STATUS_BLOCK");
+static_assert(sizeof(SECURITY_QUALITY_OF_SERVICE) == 12, "SECURITY_QUALITY_OF_SERVICE");
+static_assert(sizeof(LARGE_INTEGER) == 8, "the allocation size NtCreateFile may read");
+
 namespace {
 const ULONG kOpenReparsePoint = 0x00200000;   // FILE_OPEN_REPARSE_POINT
 const ULONG kSynchronousNonAlert = 0x00000020; // FILE_SYNCHRONOUS_IO_NONALERT

@@ -7,6 +7,7 @@
 #include "log/log.h"
 #include "platform/handle.h"
 #include "platform/system_dir.h"
+#include "platform/system_proc.h"
 
 int GetSysDriveLetter(const char* category, char* buffer, unsigned size) {
     if (!buffer || size < MAX_PATH) {
@@ -21,11 +22,9 @@ int GetSysDriveLetter(const char* category, char* buffer, unsigned size) {
 }
 
 long long GetDiskFreeBytes(const char* root) {
-    typedef BOOL(WINAPI * FreeSpaceEx)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     // Looked up at run time: the extended call is missing from the oldest systems.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FreeSpaceEx freeSpaceEx =
-        kernel ? (FreeSpaceEx)(void*)GetProcAddress(kernel, "GetDiskFreeSpaceExA") : nullptr;
+    auto freeSpaceEx =
+        SystemProc<decltype(GetDiskFreeSpaceExA)>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
     if (freeSpaceEx) {
         ULARGE_INTEGER available, total, totalFree;
         if (!freeSpaceEx(root, &available, &total, &totalFree)) return -1;

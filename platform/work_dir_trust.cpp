@@ -1,5 +1,6 @@
 #include "platform/work_dir_trust.h"
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include "platform/delete_tree.h"
@@ -59,6 +60,11 @@ int MakeWorkDirTrustworthy(HANDLE dir, const char* path, int emptyIt) {
     }
     return SecureTreeBelow(path);
 }
+
+// The rename record reaches the file system as it is laid out here: a handle
+// (4 bytes on the i686 build that ships, 8 on x86_64) before the name's length.
+static_assert(offsetof(FILE_RENAME_INFO, FileNameLength) == (sizeof(void*) == 4 ? 8 : 16), "FILE_RENAME_INFO");
+static_assert(offsetof(FILE_RENAME_INFO, FileName) == (sizeof(void*) == 4 ? 12 : 20), "FILE_RENAME_INFO.FileName");
 
 int MoveAside(const char* path) {
     ObjectKind kind;

@@ -5,7 +5,11 @@
 #                                runs a line of it): the system loads those from
 #                                System32 whatever lies beside the program, so a
 #                                DLL planted in a Downloads folder next to
-#                                Setup.exe can never be one of its imports.
+#                                Setup.exe can never be one of its imports. Nor
+#                                may EXE import ShellExecute*: the shell finds
+#                                what runs for an .exe in the class registry,
+#                                whose per-user part the unelevated user writes;
+#                                the setup starts its programs as processes.
 #   check-imports.sh --all DIR...  every .exe and .dll under the folders imports
 #                                only DLLs that a bare Windows 7 or later has:
 #                                nothing the toolchain's runtime would have to
@@ -21,10 +25,14 @@ system="$known bcrypt.dll comctl32.dll crypt32.dll dbghelp.dll iphlpapi.dll mpr.
  netapi32.dll ntdll.dll secur32.dll userenv.dll uxtheme.dll version.dll wininet.dll
  winhttp.dll winmm.dll wintrust.dll wtsapi32.dll "
 
-imports_of() { # binary
+headers_of() { # binary
   local objdump=i686-w64-mingw32-objdump
   file -b "$1" | grep -q x86-64 && objdump=x86_64-w64-mingw32-objdump
-  $objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'
+  $objdump -p "$1"
+}
+
+imports_of() { # binary
+  headers_of "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'
 }
 
 check() { # binary, allowed list, what the list is called
@@ -41,9 +49,19 @@ check() { # binary, allowed list, what the list is called
   return $bad
 }
 
+# The imported functions whose names start with ShellExecute.
+shell_starts() { # binary
+  headers_of "$1" | awk '$NF ~ /^ShellExecute/ { print $NF }'
+}
+
 if [ "${1:-}" != --all ]; then
-  check "${1:?executable}" "$known" "Known DLL"
-  exit
+  check "${1:?executable}" "$known" "Known DLL" || exit 1
+  starts=$(shell_starts "$1")
+  if [ -n "$starts" ]; then
+    echo "check-imports: $1 starts programs through the shell:" $starts >&2
+    exit 1
+  fi
+  exit 0
 fi
 shift
 # Left out: the Wine prefixes of test runs and demos (Wine's own DLLs, and

@@ -11,6 +11,14 @@ root=${KIVRA_WINE_LANE_ROOT:-${KIVRA_WINE_ROOT:?KIVRA_WINE_ROOT must name the Wi
 export KIVRA_WINE_ROOT=$root
 . "$(dirname "$0")/wine-env.sh"
 kivra_wine_env "$root"
+# KIVRA_RUN_IN_PREFIX=1 runs a copy of the program from the prefix's C:\tests:
+# whatever its tests put beside the program (a package copy, a link planted as
+# one) then lies in this run's prefix, not in the build tree.
+if [ "${KIVRA_RUN_IN_PREFIX:-}" = 1 ]; then
+  mkdir -p "$WINEPREFIX/drive_c/tests"
+  cp "$1" "$WINEPREFIX/drive_c/tests/" || exit 1
+  set -- "C:\\tests\\$(basename "$1")" "${@:2}"
+fi
 out=$(mktemp "$root/run.XXXXXX")
 "$WINE" "$@" >"$out" 2>&1 </dev/null
 rc=$?

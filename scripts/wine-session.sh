@@ -55,6 +55,10 @@ start() {
   # Xvfb runs no window manager; left managed, Wine waits two seconds for one
   # each time a window is hidden.
   "$WINE_BOOT" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$root/session.log" 2>&1 </dev/null
+  # A program that crashes ends at once, its backtrace in the output: Wine's
+  # crash dialog would wait for a click that no one under Xvfb gives.
+  "$WINE_BOOT" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    >>"$root/session.log" 2>&1 </dev/null
   "$WINESERVER" -w >>"$root/session.log" 2>&1 </dev/null
   "$WINESERVER" -p >>"$root/session.log" 2>&1 </dev/null
   if [ ! -d "$root/prefix/drive_c/windows/system32" ]; then

@@ -1,10 +1,11 @@
 #include "setup/handoff.h"
 
-#include <shellapi.h>
+#include <stdio.h>
 
 #include "log/log.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "platform/start_program.h"
 #include "setup/globals.h"
 #include "setup/sequence_codes.h"
 
@@ -14,10 +15,21 @@ bool Runs(const char* category, const char* exeName) {
     return chkProcExist(category, exeName) == kProcRunning;
 }
 
+// Starts the program at path, quoted, with its parameters (null: none), in
+// the work directory. Whether it started shows in the waits that follow.
+void Start(const char* path, const char* parameters, WORD show) {
+    char line[MAX_PATH + 64];
+    int length = snprintf(line, sizeof line, parameters ? "\"%s\" %s" : "\"%s\"", path, parameters);
+    if (length < 0 || (size_t)length >= sizeof line) return;
+    ProgramStart start = {path, line, workDir, show, nullptr};
+    ScopedHandle process;
+    StartProgram(start, &process);
+}
+
 // Starts the admission program and waits, 500 ms a check and at most 600
 // checks, for every process of its name to end.
 void RunAdmissionProgram(const char* path, const char* parameters) {
-    ShellExecuteA(nullptr, nullptr, path, parameters, nullptr, SW_HIDE);
+    Start(path, parameters, SW_HIDE);
     Sleep(300);
     for (unsigned checks = 0; Runs("waitCpd", "kopApxSvr.exe") && checks < 600; ++checks) Sleep(500);
 }
@@ -43,7 +55,7 @@ int HandOverToInstaller(DWORD* errorCode) {
         *errorCode = kSeqNoInstaller;
         return EndSequence(0);
     }
-    ShellExecuteA(nullptr, nullptr, installer, nullptr, nullptr, SW_SHOW);
+    Start(installer, nullptr, SW_SHOW);
 
     // The installer gets 600 x 50 ms to show up; not seeing it is no error.
     unsigned n = 0;

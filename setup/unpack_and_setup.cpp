@@ -34,10 +34,10 @@ bool ExtractArchive(const char* archive) {
     // The command line keeps its unquoted program part, as the archiver has
     // always been given it; the program itself is named whole, so that a work
     // directory below a blank (a \tmp link to "D:\Scratch Space") cannot make
-    // CreateProcess try "D:\Scratch.exe" first.
+    // CreateProcess try "D:\Scratch.exe" first. It runs in the work directory.
     if (!JoinPath(program, sizeof program, workDir, "7za.exe")) return false;
     CmdOutput output;
-    if (!GetCmd(command, &output, "Setup", program)) return false;
+    if (!GetCmd(command, &output, "Setup", program, workDir)) return false;
     SetupLog(output.Text());
     return strstr(output.Text(), "Everything is Ok") != nullptr;
 }

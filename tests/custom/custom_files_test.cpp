@@ -84,7 +84,7 @@ TEST_F(CustomFilesTest, AFailedCopyStopsTheMoveAndKeepsTheOldTree) {
     EXPECT_TRUE(Exists(kRegInfo + "\\KivraCustom.vrf"));
     EXPECT_FALSE(Exists(kRegInfo + "\\KivraUninstallInfo.ini"));
     EXPECT_TRUE(Exists(kOldRegInfo + "\\KivraCustom.ini"));
-    EXPECT_EQ(Log().back(), "utl_LoadCusIniFile:CopyFile KivraUninstallInfo.ini return false!");
+    EXPECT_EQ(LastMessage(Log()), "utl_LoadCusIniFile:CopyFile KivraUninstallInfo.ini return false!");
 
     // With a good pair in the reginfo directory there is nothing to move.
     ClearLogs();

@@ -5,7 +5,6 @@
 #include "custom/common_files.h"
 #include "integrity/cipher.h"
 #include "integrity/vrf_file.h"
-#include "platform/registry.h"
 #include "platform/system_dir.h"
 #include "support/winsupport.h"
 
@@ -61,9 +60,14 @@ const char* const kFiles[] = {"KivraCustom.xml", "KivraCustomXml.vrf", "KivraUni
 
 void DeleteKey(const char* key) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key); }
 
-// The common program files directory as the prefix records it; in a 64-bit
-// prefix an i686 build reads the 32-bit view, "Program Files (x86)".
-std::string g_recordedCommonFiles;
+// The common program files directory as the prefix made it, known without
+// reading the value that a crashed test program may have left changed: in a
+// 64-bit prefix an i686 build reads the 32-bit view, "Program Files (x86)".
+std::string PrefixCommonFiles() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return wow64 ? "C:\\Program Files (x86)\\Common Files" : "C:\\Program Files\\Common Files";
+}
 
 // No installed client: no customisation files, backups or registry values.
 void RemoveInstalledClient() {
@@ -82,11 +86,6 @@ void RemoveInstalledClient() {
 
 void CustomTest::SetUp() {
     ClearLogs();
-    if (g_recordedCommonFiles.empty()) {
-        char recorded[MAX_PATH + 1] = {0};
-        RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "CommonFilesDir", recorded, sizeof recorded);
-        g_recordedCommonFiles = *recorded ? recorded : "C:\\Program Files\\Common Files";
-    }
     RemoveInstalledClient();
     SetRegString(kCurrentVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files");
     ResetCommonProgramFilesCache();
@@ -98,7 +97,7 @@ void CustomTest::SetUp() {
 void CustomTest::TearDown() {
     RemoveInstalledClient();
     g_getSystemDirectory = GetSystemDirectoryA;
-    SetRegString(kCurrentVersionKey, "CommonFilesDir", g_recordedCommonFiles.c_str());
+    SetRegString(kCurrentVersionKey, "CommonFilesDir", PrefixCommonFiles().c_str());
     ResetCommonProgramFilesCache();
 }
 

@@ -56,7 +56,7 @@ TEST_F(UninstallPromptTest, TheFlagNotThePasswordDecides) {
     WritePair(kRegInfo, "KivraCustom.xml", CustomXml("<functions><uninstall>1</uninstall></functions>"),
               "KivraCustomXml.vrf");
     EXPECT_EQ(Ask(), 0);
-    EXPECT_EQ(Log().back(), kPrefix + "Get Version from old reg failed, return false.");
+    EXPECT_EQ(LastMessage(Log()), kPrefix + "Get Version from old reg failed, return false.");
 }
 
 TEST_F(UninstallPromptTest, AVerifiedCustomIniWithAnEmptyPasswordStillAsks) {
@@ -143,7 +143,7 @@ TEST_F(UninstallPromptTest, WithoutFilesTheRegistryDecides) {
     log = Log();
     EXPECT_TRUE(Has(log, kPrefix + "Get Uninstall from old reg failed"));
     EXPECT_TRUE(Has(log, kPrefix + "Get UninstallPwd from reg fail,Return true.")) << "129 characters are too many";
-    EXPECT_EQ(log.back(), kPrefix + "!dwResult, return false.");
+    EXPECT_EQ(LastMessage(log), kPrefix + "!dwResult, return false.");
     EXPECT_STREQ(password, "");
 }
 

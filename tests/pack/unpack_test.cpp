@@ -105,7 +105,7 @@ TEST_F(UnpackTest, ArgumentAndCarrierFailures) {
     EXPECT_EQ(0, utl_FileUnpack(kSandbox, kCarrier, nullptr, &err, 100));
     EXPECT_EQ(150u, err);
     EXPECT_EQ(0, utl_FileUnpack(kSandbox, kCarrier, kDst, nullptr, 100));
-    EXPECT_EQ("utl_FileUnpack:Err: 150.", TodayLogMessages("stp_UtlFile").back());
+    EXPECT_EQ("utl_FileUnpack:Err: 150.", LastMessage(TodayLogMessages("stp_UtlFile")));
 
     std::string longDst = std::string("C:\\") + std::string(256, 'd');  // 259 characters: fits
     EXPECT_EQ(0, Unpack(100, longDst.c_str()));

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "platform/cmd.h"
+#include "support/session_record.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -24,7 +25,9 @@ protected:
 
 TEST_F(GetCmdTest, OutputOfBothStreamsIsCollectedAndEachChunkCutAtItsFirstNul) {
     CmdOutput output;
-    ASSERT_EQ(GetCmd(("\"" + HelperExe("printer") + "\"").c_str(), &output, "cmdtest"), 1);
+    ASSERT_EQ(GetCmd(("\"" + HelperExe("printer") + "\"").c_str(), &output, "cmdtest", HelperExe("printer").c_str(),
+                     "C:\\"),
+              1);
     EXPECT_STREQ(output.Text(), "abctail");
     EXPECT_TRUE(TodayLogMessages("stp_cmdtest").empty());
 }
@@ -32,14 +35,16 @@ TEST_F(GetCmdTest, OutputOfBothStreamsIsCollectedAndEachChunkCutAtItsFirstNul) {
 TEST_F(GetCmdTest, AProgramThatPrintsNothingLeavesTheOutputAsItWas) {
     CmdOutput output;
     output.Append("previous", 8);
-    ASSERT_EQ(GetCmd(("\"" + HelperExe("sleeper") + "\" 0").c_str(), &output, "cmdtest"), 1);
+    ASSERT_EQ(GetCmd(("\"" + HelperExe("sleeper") + "\" 0").c_str(), &output, "cmdtest", HelperExe("sleeper").c_str(),
+                     "C:\\"),
+              1);
     EXPECT_STREQ(output.Text(), "previous");
 }
 
 TEST_F(GetCmdTest, AMissingProgramFailsWithTheSystemsErrorCode) {
     CmdOutput output;
     output.Append("previous", 8);
-    EXPECT_EQ(GetCmd("C:\\no\\such\\program.exe x", &output, "cmdtest"), 0);
+    EXPECT_EQ(GetCmd("C:\\no\\such\\program.exe x", &output, "cmdtest", "C:\\no\\such\\program.exe", "C:\\"), 0);
     EXPECT_STREQ(output.Text(), "previous");
     std::vector<std::string> log = TodayLogMessages("stp_cmdtest");
     ASSERT_EQ(log.size(), 1u);
@@ -59,17 +64,31 @@ TEST_F(GetCmdTest, AProgramNamedWholeIsStartedEvenBelowABlank) {
     ASSERT_TRUE(CopyFileA(HelperExe("printer").c_str(), program.c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(HelperExe("sleeper").c_str(), "C:\\tmp\\cmd blank\\Scratch.exe", FALSE));
 
-    CmdOutput decoy, named;
-    ASSERT_EQ(GetCmd(program.c_str(), &decoy, "cmdtest"), 1);
-    EXPECT_STREQ(decoy.Text(), "") << "the control: without the program's name, the decoy ran";
-    ASSERT_EQ(GetCmd(program.c_str(), &named, "cmdtest", program.c_str()), 1);
+    CmdOutput named;
+    ASSERT_EQ(GetCmd(program.c_str(), &named, "cmdtest", program.c_str(), "C:\\"), 1);
     EXPECT_STREQ(named.Text(), "abctail");
     RemoveTree("C:\\tmp\\cmd blank");
 }
 
+TEST_F(GetCmdTest, TheProgramRunsInTheGivenFolderWithNoneOfTheSessionsVariables) {
+    // The demo payload's admission stand-in records where it ran and what it saw.
+    const std::string dir = "C:\\tmp\\cmd session", program = dir + "\\kopApxSvr.exe";
+    RemoveTree(dir);
+    MakeDirs(dir + "\\cwd");
+    ASSERT_TRUE(CopyFileA(BuildPath("demo-payload/kopApxSvr.exe").c_str(), program.c_str(), FALSE));
+    HostileSession session(dir);
+    CmdOutput output;
+    ASSERT_EQ(GetCmd(("\"" + program + "\"").c_str(), &output, "cmdtest", program.c_str(), (dir + "\\cwd").c_str()), 1);
+    std::vector<SessionSeen> seen = ReadSessions(dir + "\\kopApxSvr-session.txt");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].directory, dir + "\\cwd");
+    for (const auto& p : session.planted) EXPECT_NE(VariableSeen(seen[0], p.first), p.second) << p.first;
+    RemoveTree(dir);
+}
+
 TEST_F(GetCmdTest, TheArchiverRunsAndReportsSuccess) {
     CmdOutput output;
-    ASSERT_EQ(GetCmd(("\"" + SevenZipExe() + "\" i").c_str(), &output, "cmdtest"), 1);
+    ASSERT_EQ(GetCmd(("\"" + SevenZipExe() + "\" i").c_str(), &output, "cmdtest", SevenZipExe().c_str(), "C:\\"), 1);
     EXPECT_NE(strstr(output.Text(), "7-Zip"), nullptr);
 }
 

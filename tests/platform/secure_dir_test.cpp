@@ -76,6 +76,7 @@ std::vector<std::string> MovedAside(const std::string& name) {
 class WorkDirTrustTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ResetSharedState();
         RemoveTree(W);
         g_secured.clear();
         g_applyProtectedSecurity = RecordSecured;

@@ -29,6 +29,10 @@ bool Writable(const std::string& path) {
     return true;
 }
 
+// Removes the copy, or a link planted as one, on the Unix side: DeleteFileA on
+// a link would delete what it leads to.
+void RemoveCopy() { RunUnixShell("rm -f '" + UnixPathOf(CopyPath()) + "'"); }
+
 OwnerKind AdministratorsOwn(HANDLE) { return kOwnerAdministrators; }
 int NobodyElseMayChange(HANDLE) { return 0; }
 
@@ -36,8 +40,12 @@ class CarrierTest : public ::testing::Test {
 protected:
     const std::string source = "C:\\pkgsource\\KivraSetup.msi";
     void SetUp() override {
+        ResetSharedState();
         ClearLogs();
-        DeleteFileA(CopyPath().c_str());
+        g_getOwnerKind = GetOwnerKind;
+        g_othersMayChange = OthersMayChange;
+        RemoveCopy();
+        RemoveTree("C:\\pkgsource");
         MakeDirs("C:\\pkgsource");
         ASSERT_TRUE(WriteFileBytes(source, "the package from its source"));
         SetRegDword(kProductKey, "InstallByMsi", 1);
@@ -48,7 +56,7 @@ protected:
         g_othersMayChange = OthersMayChange;
         DeleteRegValue(kProductKey, "InstallByMsi");
         DeleteRegValue(kProductKey, "MsiSourceName");
-        DeleteFileA(CopyPath().c_str());
+        RemoveCopy();
         RemoveTree("C:\\pkgsource");
     }
 };
@@ -114,9 +122,8 @@ TEST_F(CarrierTest, ALinkPlantedAsTheCopyIsNeitherFollowedNorWrittenThrough) {
     ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPathOf(victim) + "' '" + UnixPathOf(CopyPath()) + "'"));
     Carrier carrier;
     EXPECT_EQ(ChooseCarrier(&carrier), 0) << "Windows would remove the link itself; Wine cannot";
-    EXPECT_EQ(TodayLogMessages("setup").back(), "Cannot use setup copy msi file, accessible error.");
+    EXPECT_EQ(LastMessage(TodayLogMessages("setup")), "Cannot use setup copy msi file, accessible error.");
     EXPECT_EQ(ReadFileBytes(victim), "keep");
-    RunUnixShell("rm -f '" + UnixPathOf(CopyPath()) + "'");
 }
 
 } // namespace

@@ -31,6 +31,7 @@ private:
 };
 
 TEST(DllPlantingTest, ADebugHelpLibraryPlantedBesideSetupIsNotLoaded) {
+    ResetSharedState();
     PreferPlantedLibrary windowsLike;
     RemoveTree("C:\\downloads");
     MakeDirs("C:\\downloads");

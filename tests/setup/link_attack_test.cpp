@@ -36,12 +36,10 @@ protected:
     std::string tmp_ = UnixPathOf("C:\\tmp");
 
     void SetUp() override {
+        PrepareSetupRun();
         ClearLogs();
-        RemoveTree(W);
         RemoveTree(V);
         MakeDirs(V);
-        MakeDirs("C:\\carrier");
-        SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
         ASSERT_TRUE(WriteFileBytes("C:\\carrier\\Setup.exe",
                                    BuildCarrier(ReadFileBytes(SetupExe()), 490000,
                                                 BuildPack(ReadFolder(BuildPath("demo-payload"))))));

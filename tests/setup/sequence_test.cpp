@@ -5,14 +5,13 @@
 
 #include <algorithm>
 
+#include "support/session_record.h"
 #include "support/winsupport.h"
 
 namespace {
 
 const std::string W = "C:\\tmp\\KivraSetup0";
 const char kProductKey[] = "SOFTWARE\\Kivra";
-const char kPackageUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{E3C27A15-6D49-4B8E-9F03-52A6C1D7B480}";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -36,6 +35,19 @@ void Remove(Payload& payload, const std::string& name) {
                   payload.end());
 }
 
+// Makes a folder the current directory of this process for one scope.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& dir) {
+        GetCurrentDirectoryA(MAX_PATH, old_);
+        SetCurrentDirectoryA(dir.c_str());
+    }
+    ~CurrentDirectory() { SetCurrentDirectoryA(old_); }
+
+private:
+    char old_[MAX_PATH] = "";
+};
+
 class SequenceTest : public ::testing::Test {
 protected:
     Payload payload;
@@ -44,9 +56,6 @@ protected:
     void SetUp() override {
         ClearLogs();
         PrepareSetupRun();
-        DeleteRegValue(kProductKey, "InstallByMsi");
-        DeleteRegValue(kProductKey, "MsiSourceName");
-        DeleteRegValue(kPackageUninstallKey, "MsiSourceName");
         payload = ReadFolder(BuildPath("demo-payload"));
         ASSERT_GE(payload.size(), 10u);
         exe = ReadFileBytes(SetupExe());
@@ -104,6 +113,45 @@ TEST_F(SequenceTest, AnUnprotectedClientInstallsEndToEnd) {
     // The stand-ins' records: the admission program twice, then the installer.
     EXPECT_EQ(ReadFileBytes(W + "\\kopApxSvr-record.txt"), "-setUpdInfo\r\n-exitkopclient\r\n");
     EXPECT_EQ(ReadFileBytes(W + "\\KivraSetup-record.txt"), "KivraSetup.exe ran\r\n");
+}
+
+TEST_F(SequenceTest, ThePayloadsProgramsGetTheWorkDirectoryAndNothingOfTheSession) {
+    // Started from the user's Downloads folder, as Explorer starts it, by a
+    // session that set what takes over an elevated child.
+    char profile[MAX_PATH], path[32768];
+    ASSERT_TRUE(GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH));
+    const char kMachine[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    DWORD size = sizeof path;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kMachine, "PATH", RRF_RT_ANY, nullptr, path, &size), 0);
+    const std::string downloads = std::string(profile) + "\\Downloads";
+    MakeDirs(downloads);
+    std::vector<std::pair<std::string, std::string>> planted;
+    {
+        HostileSession session(downloads);
+        planted = session.planted;
+        CurrentDirectory inDownloads(downloads);
+        EXPECT_FALSE(AnyStartsWith(RunPayload(), "install failed"));
+    }
+    std::vector<SessionSeen> starts = ReadSessions(W + "\\kopApxSvr-session.txt");
+    ASSERT_EQ(starts.size(), 2u) << "the admission program, twice";
+    for (const SessionSeen& start : ReadSessions(W + "\\KivraSetup-session.txt")) starts.push_back(start);
+    ASSERT_EQ(starts.size(), 3u) << "and the installer";
+    const std::string system = " SYSTEMROOT SYSTEMDRIVE COMPUTERNAME PROGRAMFILES COMMONPROGRAMFILES PROGRAMFILES(X86)"
+        " COMMONPROGRAMFILES(X86) PROGRAMW6432 COMMONPROGRAMW6432 PROGRAMDATA ALLUSERSPROFILE PUBLIC USERPROFILE APPDATA"
+        " LOCALAPPDATA TEMP TMP HOMEDRIVE HOMEPATH USERNAME USERDOMAIN WINDIR COMSPEC PATHEXT PATH PROCESSOR_ARCHITEW6432 ";
+    for (const SessionSeen& start : starts) {
+        EXPECT_EQ(start.directory, W);
+        EXPECT_EQ(VariableSeen(start, "PATH"), path) << "the machine's, as the system expands it";
+        EXPECT_EQ(VariableSeen(start, "USERPROFILE"), profile);
+        for (const auto& p : planted) EXPECT_NE(VariableSeen(start, p.first), p.second) << p.first;
+        // Nothing but the system's names, the machine key's and those Wine
+        // sets in every process (SystemRoot, SystemDrive, WINE...).
+        for (const auto& v : start.variables)
+            EXPECT_TRUE(system.find(" " + v.first + " ") != std::string::npos || v.first.rfind("WINE", 0) == 0 ||
+                        RegGetValueA(HKEY_LOCAL_MACHINE, kMachine, v.first.c_str(), RRF_RT_ANY, nullptr, nullptr,
+                                     nullptr) == 0)
+                << v.first;
+    }
 }
 
 TEST_F(SequenceTest, ACorruptQtArchiveStillLetsTheInstallationThrough) {
@@ -221,7 +269,7 @@ TEST_F(SequenceTest, MsiModeWithoutASourceRetriesTenTimesThenGivesUp) {
 }
 
 TEST_F(SequenceTest, ASecondSetupWhileTheInstallerRunsIsRefused) {
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "6000");
+    SetStandInShownMs(6000);
     ASSERT_TRUE(WriteFileBytes("C:\\carrier\\Setup.exe", BuildCarrier(exe, 490000, BuildPack(payload))));
     HANDLE first = StartChild("C:\\carrier\\Setup.exe");
     ASSERT_TRUE(first);

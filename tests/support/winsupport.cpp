@@ -108,6 +108,10 @@ std::vector<std::string> TodayLogMessages(const std::string& stem) {
     return messages;
 }
 
+std::string LastMessage(const std::vector<std::string>& messages) {
+    return messages.empty() ? "(no message)" : messages.back();
+}
+
 void ClearLogs() {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA("C:\\KivraLog\\*", &found);
@@ -144,11 +148,42 @@ std::string BuildPath(const std::string& relative) {
     return UnixToWindows(std::string(KIVRA_BUILD_DIR_UNIX) + "/" + relative);
 }
 std::string SetupExe() { return UnixToWindows(KIVRA_SETUP_EXE_UNIX); }
-void PrepareSetupRun() {
+void ResetSharedState() {
+    // Links are removed on the Unix side: Windows calls would reach what they
+    // lead to. C:\tmp moved aside for a link is put back.
+    const std::string tmp = UnixPathOf("C:\\tmp"), logs = UnixPathOf("C:\\KivraLog");
+    std::string script;
+    for (const std::string& place : {tmp + "/KivraSetup0", tmp, logs})
+        script += "if [ -L '" + place + "' ]; then rm -f '" + place + "'; fi; ";
+    script += "if [ -d '" + tmp + ".kept' ] && [ ! -e '" + tmp + "' ]; then mv '" + tmp + ".kept' '" + tmp + "'; fi; ";
+    script += "if [ -d '" + logs + "' ]; then find '" + logs + "' -maxdepth 1 -type l -exec rm -f {} +; fi";
+    RunUnixShell(script);
+    MakeDirs("C:\\tmp");
+    MakeDirs("C:\\KivraLog");
     RemoveTree("C:\\tmp\\KivraSetup0");
+    // The carrier of the executable, not of a package copy.
+    DeleteRegValue("SOFTWARE\\Kivra", "InstallByMsi");
+    DeleteRegValue("SOFTWARE\\Kivra", "MsiSourceName");
+    DeleteRegValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{E3C27A15-6D49-4B8E-9F03-52A6C1D7B480}",
+                   "MsiSourceName");
+    // Wine's own debug-help library, not one found beside a program.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "dbghelp");
+}
+
+void PrepareSetupRun() {
+    ResetSharedState();
     RemoveTree("C:\\carrier");
     MakeDirs("C:\\carrier");
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "300");
+    SetStandInShownMs(300);
+}
+
+void SetStandInShownMs(DWORD ms) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KivraStandIn", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr))
+        return;
+    RegSetValueExA(key, "ShownMs", 0, REG_DWORD, (const BYTE*)&ms, sizeof ms);
+    RegCloseKey(key);
 }
 
 std::string HelperExe(const std::string& name) { return BuildPath("tests/helpers/" + name + ".exe"); }
@@ -165,8 +200,11 @@ std::string UnixPathOf(const std::string& windowsPath) {
 }
 
 bool RunUnixShell(const std::string& script) {
-    // Wine starts a Unix program but hands back no process handle to wait on:
-    // the script leaves its exit status in a marker when it is done.
+    // Wine starts a Unix program without a Windows process: CreateProcess
+    // succeeds, but what it leaves in PROCESS_INFORMATION is stack garbage
+    // that may equal a handle of this process (the cached HKEY_LOCAL_MACHINE
+    // key, once), so nothing of it is used or closed. The script leaves its
+    // exit status in a marker when it is done.
     const std::string windowsMarker = "C:\\unix-shell-done";
     const std::string marker = UnixPathOf(windowsMarker);
     DeleteFileA(windowsMarker.c_str());
@@ -179,8 +217,6 @@ bool RunUnixShell(const std::string& script) {
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    if (pi.hThread) CloseHandle(pi.hThread);
     for (int i = 0; i < 200; ++i) {
         if (GetFileAttributesA(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES)
             return ReadFileBytes(windowsMarker) == "0\n";
@@ -265,6 +301,10 @@ HANDLE StartChild(const std::string& commandLine) {
     line.push_back('\0');
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return nullptr;
+    // Only a Windows program's start fills PROCESS_INFORMATION (see
+    // RunUnixShell): its handles are used only when the process handle is the
+    // process the start reported.
+    if (pi.dwProcessId == 0 || GetProcessId(pi.hProcess) != pi.dwProcessId) return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }

@@ -22,6 +22,9 @@ std::string LogDateStampDaysAway(int days);
 // The lines of a log file in C:\KivraLog written today, e.g. TodayLog("setup"),
 // TodayLog("stp_UtlFile"); each line without its "[time] [thread] " head.
 std::vector<std::string> TodayLogMessages(const std::string& stem);
+// The last of a log's messages, or "(no message)" when it has none, so that an
+// expectation on it fails instead of reading past the end of the list.
+std::string LastMessage(const std::vector<std::string>& messages);
 // Deletes every file in C:\KivraLog.
 void ClearLogs();
 // Copies the files of C:\KivraLog into <build tree>/kivralogs/<scenario>
@@ -29,10 +32,21 @@ void ClearLogs();
 // where klog's tests judge what the real setup wrote.
 void KeepLogs(const std::string& scenario);
 
-// A clean slate for a run of Setup.exe: no work directory C:\tmp\KivraSetup0,
-// an empty C:\carrier for the carrier, and an installer stand-in that shows
-// its window only briefly (KIVRA_STANDIN_MS=300).
+// The places that the test programs share, as each one expects them, whatever
+// an earlier program that crashed left there: C:\tmp and C:\KivraLog real
+// folders with no link planted at or in them, no work directory, the carrier
+// of the executable (no InstallByMsi, no MsiSourceName), and Wine's own
+// debug-help library.
+void ResetSharedState();
+
+// A clean slate for a run of Setup.exe: the shared state above, an empty
+// C:\carrier for the carrier, and an installer stand-in that shows its window
+// only briefly (300 ms).
 void PrepareSetupRun();
+// How long the installer stand-in shows its window, from now on for every run
+// in this prefix (a value of the user's registry: the setup passes the
+// stand-in no variable of this process).
+void SetStandInShownMs(DWORD ms);
 
 // Windows paths of programs of this build tree.
 std::string BuildPath(const std::string& relative); // relative with '/'
@@ -82,7 +96,8 @@ struct ChildRun {
 };
 ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs = 60000);
 
-// Starts a program and returns its process handle (the caller closes it).
+// Starts a Windows program and returns its process handle (the caller closes
+// it); null when it did not start a Windows process.
 HANDLE StartChild(const std::string& commandLine);
 
 // A payload: file names and contents, in pack order.

@@ -63,8 +63,10 @@ TEST(KlogReader, CountsWhatBelongsToNoEntryAndFlagsCutLines) {
     }
     ReadStats stats;
     std::vector<LogEntry> e = Read("[2026-12-07 10:00:01] no tag\r\n", &stats);
+    ASSERT_FALSE(e.empty());
     EXPECT_EQ(e[0].flags, kEntryNoThread);
     e = Read(good + "[2026-12-07 10:00:02] [1c4] is-stp st", &stats);
+    ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[1].message, "is-stp st");
     EXPECT_EQ(e[1].flags, kEntryTruncated);
 }

@@ -24,7 +24,7 @@ TEST(KlogRuns, ARunAcrossMidnightIsOneRunFromTwoDaysFiles) {
     EXPECT_EQ(run.verdict.installerRanFor, 190);
     EXPECT_EQ(run.verdict.password, kDialogNotShown);
     EXPECT_TRUE(run.verdict.warnings.empty());
-    EXPECT_EQ(run.all.size(), 20u) << "every line of both days and of the other logs";
+    ASSERT_EQ(run.all.size(), 20u) << "every line of both days and of the other logs";
     EXPECT_EQ(run.all.front().text, "The C: free space is 41234M.");
     EXPECT_EQ(run.all.back().text, "Exit main");
 }
@@ -37,7 +37,7 @@ TEST(KlogRuns, RunsOfADayAndOfLastWeekComeInTimeOrder) {
     WriteFile(dir + "/stp_UtlFile2026120701.log",
               ModuleLine("2026-12-07 15:00:00", "a10", "utl_FileUnpack: The file is end."));
     FolderReport r = Analyse(dir);
-    EXPECT_EQ(Outcomes(r), (std::vector<std::string>{"installed", "refused-low-disk", "installed"}));
+    ASSERT_EQ(Outcomes(r), (std::vector<std::string>{"installed", "refused-low-disk", "installed"}));
     EXPECT_EQ(r.runs[0].start, "2026-11-30 11:11:11");
     EXPECT_EQ(r.runs[1].verdict.freeSpaceMb, 120);
     EXPECT_EQ(r.runs[1].verdict.summary, "refused at a start-up check: only 120 MB free on C: (300 MB needed)");
@@ -67,7 +67,7 @@ TEST(KlogRuns, LinesOfConcurrentWritersGoToTheirOwnRuns) {
               ModuleLine("2026-12-07 08:00:03", "1c4", "chkProcExist: createToolSnap failed with err: 8"));
     FolderReport r = Analyse(dir);
     ASSERT_EQ(Outcomes(r), (std::vector<std::string>{"unfinished", "installed", "installed"}));
-    EXPECT_EQ(r.runs[0].verdict.warnings.size(), 1u);
+    ASSERT_EQ(r.runs[0].verdict.warnings.size(), 1u);
     EXPECT_EQ(r.runs[0].verdict.warnings[0].kind, "process-list-unreadable");
     EXPECT_NE(r.runs[0].verdict.detail.find("while the installer ran"), std::string::npos);
     EXPECT_EQ(r.runs[1].all.size(), r.runs[2].all.size());
@@ -87,6 +87,7 @@ TEST(KlogRuns, MissingExtraAndDamagedFilesAreToldNotFatal) {
               SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 5000M.") + "[2026-12-07 10:00:01] [1c4] is-s");
     FolderReport r = Analyse(dir);
     ASSERT_EQ(Outcomes(r), (std::vector<std::string>{"partial", "unfinished"}));
+    ASSERT_FALSE(r.runs[0].lines.empty());
     EXPECT_EQ(r.runs[0].lines.back().text, "utl_FileUnpack:Err: 160.");
     EXPECT_EQ(r.others, std::vector<std::string>{"notes.txt"});
     ASSERT_EQ(r.files.size(), 3u);

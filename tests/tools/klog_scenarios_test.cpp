@@ -96,7 +96,7 @@ TEST_F(KlogScenarioTest, CustomisationFilesRestoredAndRefused) {
 }
 
 TEST_F(KlogScenarioTest, ARunKilledWhileItsInstallerRunsHasNoExitMain) {
-    SetEnvironmentVariableA("KIVRA_STANDIN_MS", "3000");
+    SetStandInShownMs(3000);
     WriteCarrier();
     HANDLE setup = StartChild("\"" + kCarrier + "\"");
     ASSERT_TRUE(setup);

@@ -40,6 +40,7 @@ TEST(KlogJson, ShowAndFleetFollowTheirSchemaWhateverTheBytes) {
     EXPECT_EQ(run["freeSpaceMB"], 5000);
     EXPECT_TRUE(run["installer"].is_null());
     EXPECT_EQ(run["unknownLineCount"], 1);
+    ASSERT_GE(run["lines"].size(), 2u);
     EXPECT_EQ(run["lines"][1]["text"], "C:\\安装\\<b>Setup.exe") << "the carrier path, decoded";
     for (const char* field : {"start", "end", "thread", "hasStartLine", "hasExitMain", "summary", "detail", "check",
                               "drive", "password", "msi", "warnings", "lines", "unknownLines"})

@@ -50,6 +50,7 @@ TEST(Utf8ToAnsi, ThreeByteFormOfASmallCharacterGivesThatCharacter) {
 TEST(Utf8ToAnsi, TwoAndFourByteFormsAreWholeCharacters) {
     // U+00E9 in its proper two-byte form does not swallow the byte after it.
     std::string e = Convert("\xC3\xA9z");
+    ASSERT_FALSE(e.empty());
     EXPECT_EQ('z', e.back());
     if (GetACP() == 1252) {
         EXPECT_EQ("\xE9z", e);

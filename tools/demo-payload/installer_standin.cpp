@@ -1,28 +1,14 @@
 // Stand-in for the installer KivraSetup.exe of a demo payload: records that it
-// ran (KivraSetup-record.txt beside itself), shows a small window for a few
-// seconds (KIVRA_STANDIN_MS milliseconds, default 3000) and ends.
-#include <stdlib.h>
-#include <string.h>
+// ran (KivraSetup-record.txt beside itself) and what it was started with
+// (KivraSetup-session.txt), shows a small window for a few seconds and ends.
+// How long: the DWORD ShownMs of HKCU\Software\KivraStandIn in milliseconds
+// (tests set it), else 3000. Not an environment variable: the setup passes the
+// installer none of the session's.
 #include <windows.h>
 
-namespace {
+#include "standin_record.h"
 
-void Record() {
-    char path[MAX_PATH];
-    DWORD len = GetModuleFileNameA(nullptr, path, sizeof path);
-    char* slash = strrchr(path, '\\');
-    if (len == 0 || len >= sizeof path || !slash) return;
-    const char name[] = "KivraSetup-record.txt";
-    if ((size_t)(slash + 1 - path) + sizeof name > sizeof path) return;
-    strcpy(slash + 1, name);
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written;
-    const char line[] = "KivraSetup.exe ran\r\n";
-    WriteFile(file, line, sizeof line - 1, &written, nullptr);
-    CloseHandle(file);
-}
+namespace {
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -49,10 +35,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    Record();
-    char value[32];
-    DWORD got = GetEnvironmentVariableA("KIVRA_STANDIN_MS", value, sizeof value);
-    UINT shownMs = (got > 0 && got < sizeof value) ? (UINT)strtoul(value, nullptr, 10) : 3000;
+    const char ran[] = "KivraSetup.exe ran\r\n";
+    AppendBesideSelf("KivraSetup-record.txt", ran, sizeof ran - 1);
+    RecordSession("KivraSetup-session.txt");
+    DWORD shownMs = 3000, size = sizeof shownMs;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\KivraStandIn", "ShownMs", RRF_RT_REG_DWORD, nullptr,
+                     &shownMs, &size) != ERROR_SUCCESS)
+        shownMs = 3000;
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
