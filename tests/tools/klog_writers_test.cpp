@@ -110,8 +110,9 @@ TEST(KlogText, EveryNameAndWarningIsShownByTheOneRule) {
     size_t start = 0;
     for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
         const std::string line = text.substr(start, nl - start);
-        if (line.find("  setup  ") == std::string::npos)  // a quoted log line keeps its length
+        if (line.find("  setup  ") == std::string::npos) {  // a quoted log line keeps its length
             EXPECT_LE(tools::DisplayWidth(line), 100u) << line;
+        }
     }
 }
 
