@@ -48,6 +48,18 @@ void PrintWrapped(FILE* out, const std::string& lead, const std::string& text) {
     flush();
 }
 
+// text cut to width columns, its end shown by an ellipsis when it was cut.
+std::string Fit(const std::string& text, size_t width) {
+    if (tools::DisplayWidth(text) <= width) return text;
+    size_t end = 0, columns = 0;
+    while (end < text.size() && columns + 1 < width) {
+        ++columns;
+        do ++end;
+        while (end < text.size() && ((unsigned char)text[end] & 0xC0) == 0x80);
+    }
+    return text.substr(0, end) + "\xE2\x80\xA6";  // U+2026
+}
+
 // Prints a message; its own line breaks continue under the same indent.
 void PrintText(FILE* out, const std::string& text, const std::string& indent) {
     size_t start = 0;
@@ -119,31 +131,40 @@ void WriteShowText(FILE* out, const FolderReport& report) {
 }
 
 void WriteFleetText(FILE* out, const std::vector<MachineReport>& machines) {
+    struct Row {
+        std::string outcome, detail;
+    };
+    std::vector<Row> rows;
     size_t nameWidth = 7, outcomeWidth = 7;
     for (const MachineReport& m : machines) {
+        Row row{MachineOutcome(m), ""};
+        if (m.hasRun) {
+            const Verdict& v = m.last.verdict;
+            if (v.code >= 0) row.outcome += " " + std::to_string(v.code);
+            row.detail = v.outcome == kFailed ? v.detail : v.summary;
+            if (!v.warnings.empty()) row.detail += " [" + Count(v.warnings.size(), "warning", "warnings") + "]";
+        } else {
+            row.detail = m.missing ? "the folder cannot be read" : "no run of the setup in this folder";
+        }
         nameWidth = std::max(nameWidth, tools::DisplayWidth(m.machine));
-        outcomeWidth = std::max(outcomeWidth, std::string(MachineOutcome(m)).size() + 6);
+        outcomeWidth = std::max(outcomeWidth, row.outcome.size());
+        rows.push_back(row);
     }
     // Blanks, not the printf field width, pad the names: that counts bytes.
     auto padded = [](const std::string& text, size_t width) {
         return text + std::string(width - std::min(width, tools::DisplayWidth(text)), ' ');
     };
-    fprintf(out, "%s  %-19s  %-*s  %s\n", padded("MACHINE", nameWidth).c_str(), "LAST RUN", (int)outcomeWidth,
-            "OUTCOME", "DETAIL");
-    for (const MachineReport& m : machines) {
-        std::string outcome = MachineOutcome(m), detail;
-        if (m.hasRun) {
-            const Verdict& v = m.last.verdict;
-            if (v.code >= 0) outcome += " " + std::to_string(v.code);
-            detail = v.outcome == kFailed ? v.detail : v.summary;
-            if (!v.warnings.empty()) detail += " [" + Count(v.warnings.size(), "warning", "warnings") + "]";
-        } else {
-            detail = m.missing ? "the folder cannot be read" : "no run of the setup in this folder";
-        }
-        char lead[128];
-        snprintf(lead, sizeof lead, "  %-19s  %-*s  ", m.hasRun ? m.last.start.c_str() : "-", (int)outcomeWidth,
-                 outcome.c_str());
-        PrintWrapped(out, padded(m.machine, nameWidth) + lead, detail);
+    fprintf(out, "%s  %-19s  %s  %s\n", padded("MACHINE", nameWidth).c_str(), "LAST RUN",
+            padded("OUTCOME", outcomeWidth).c_str(), "DETAIL");
+    for (size_t i = 0; i < machines.size(); ++i) {
+        const MachineReport& m = machines[i];
+        const std::string lead = padded(m.machine, nameWidth) + "  " +
+                                 padded(m.hasRun ? m.last.start : "-", 19) + "  " +
+                                 padded(rows[i].outcome, outcomeWidth) + "  ";
+        // One line per machine: the detail is cut to the width; show, the
+        // JSON and the page give it whole.
+        const size_t used = tools::DisplayWidth(lead);
+        fprintf(out, "%s%s\n", lead.c_str(), Fit(rows[i].detail, used + 20 < kTextWidth ? kTextWidth - used : 20).c_str());
     }
     fprintf(out, "\n%s:\n", Count(machines.size(), "machine", "machines").c_str());
     for (const auto& c : CountOutcomes(machines))
