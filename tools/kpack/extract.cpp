@@ -21,7 +21,6 @@
 
 #include "interrupt_cleanup.h"
 #include "kpack_files.h"
-#include "output_guard.h"
 #include "read_pack.h"
 
 namespace fs = std::filesystem;
@@ -199,6 +198,15 @@ struct ExtractSink : RecordSink {
     std::string where, name;         // its record, for messages
 };
 
+// Whether the carrier's file lies in dir itself, where a record of its name
+// would take its place.
+bool HoldsCarrier(const std::string& dir, const std::string& carrier) {
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(carrier, ec);
+    if (ec) real = fs::absolute(carrier, ec);
+    return !ec && fs::equivalent(real.parent_path(), dir, ec) && !ec;
+}
+
 }  // namespace
 
 Result ExtractPack(const std::string& carrier, uint32_t offset, const std::string& dir, bool force,
@@ -209,7 +217,7 @@ Result ExtractPack(const std::string& carrier, uint32_t offset, const std::strin
     OutputDir out;
     Result r = out.Open(dir);
     if (!r.ok()) return r;
-    if (tools::InsideFolder(carrier, dir))
+    if (HoldsCarrier(dir, carrier))
         return Fail(kOutputRefused, "folder " + dir + " holds the carrier " + carrier + "; extract into another folder");
     if (!force && !fs::is_empty(dir, ec))
         return Fail(kOutputRefused, "folder " + dir + " is not empty (give --force to write into it)");
