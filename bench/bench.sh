@@ -9,6 +9,8 @@
 #                                archiver's shares (RUNS runs, median)
 #   3. bench/klog-fleet.sh      klog fleet over 1000 generated machines' folders,
 #                                each with a week of logs (no Wine)
+#   4. bench/klog-run.sh        klog show on one run of 1, 16 and 64 MiB of logs
+#                                (no Wine)
 #   bench/bench.sh [RUNS]      (default 5)
 # The sequence benchmark's payload is <tree>/bench-payload: the demo payload
 # plus filler, made here once with p7zip: Qt.7z holds the demo's Qt folder and
@@ -51,4 +53,6 @@ echo "== setup sequence"
 bench_run "$runs" || status=1
 echo "== klog fleet"
 bench/klog-fleet.sh 1000 "$runs" || status=1
+echo "== klog on one long run"
+bench/klog-run.sh "$runs" || status=1
 exit $status

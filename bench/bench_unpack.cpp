@@ -22,6 +22,7 @@
 #include "pack/file_io.h"
 #include "pack/pack_format.h"
 #include "pack/unpack.h"
+#include "support/pack_bytes.h"
 #include "support/winsupport.h"
 
 namespace {
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
             done += bytes;
         }
         if (!MakeData(root + "\\copy-src.bin", total, 99)) return 1;
-        if (!WriteFileBytes(root + "\\Setup.exe", std::string(60000, 'M'))) return 1;
+        if (!WriteFileBytes(root + "\\Setup.exe", PeCarrier() + std::string(59000, 'M'))) return 1;
         const std::string carrier = root + "\\Setup-bench.exe";
         kpack::Result made = kpack::MakeCarrier(root + "\\payload", root + "\\Setup.exe",
                                                 pack::kSetupExeOffset, carrier);

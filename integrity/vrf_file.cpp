@@ -72,3 +72,10 @@ int VrfCheckImage(const unsigned char* file, size_t size, const unsigned char* i
     }
     return difference == 0;
 }
+
+const VrfPair kVrfPairs[kVrfPairCount] = {
+    {"KivraCustom.ini", "KivraCustom.vrf"},
+    {"KivraCustom.xml", "KivraCustomXml.vrf"},
+    {"KivraUninstallInfo.ini", "KivraUninstallInfo.vrf"},
+    {"KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf"},
+};

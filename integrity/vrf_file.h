@@ -21,6 +21,16 @@ enum : unsigned {
     kVrfAssemblySize = kVrfMaxGuardedSize + kVrfRandomSize + kVrfBlockSize + kVrfSaltSize,
 };
 
+// The four customisation files the setup guards, each with the name of the
+// verification file it reads beside it; the build-side tool names its outputs
+// by the same table.
+struct VrfPair {
+    const char* guarded;
+    const char* vrf;
+};
+enum VrfPairIndex { kVrfCustomIni, kVrfCustomXml, kVrfUninstallIni, kVrfUninstallXml, kVrfPairCount };
+extern const VrfPair kVrfPairs[kVrfPairCount];
+
 // Writes the default block: 0xFF followed by 31 zero bytes.
 void VrfDefaultBlock(unsigned char block[kVrfBlockSize]);
 

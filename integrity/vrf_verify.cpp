@@ -107,7 +107,7 @@ int CusIniVerify(const char* dir, int iconBound, GuardedFile* file) {
             }
         }
     }
-    return VerifyPair(dir, "KivraCustom.ini", "KivraCustom.vrf", block, file);
+    return VerifyPair(dir, kVrfPairs[kVrfCustomIni].guarded, kVrfPairs[kVrfCustomIni].vrf, block, file);
 }
 
 int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName, GuardedFile* file) {
@@ -124,17 +124,17 @@ int CusXmlVerify(const char* dir, int iconBound, const char* iconFileName, Guard
         }
         TakeIconBlock(iconPath, block);
     }
-    return VerifyPair(dir, "KivraCustom.xml", "KivraCustomXml.vrf", block, file);
+    return VerifyPair(dir, kVrfPairs[kVrfCustomXml].guarded, kVrfPairs[kVrfCustomXml].vrf, block, file);
 }
 
 int UninstallInfoVerify(const char* dir, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.ini", "KivraUninstallInfo.vrf", block, file);
+    return VerifyPair(dir, kVrfPairs[kVrfUninstallIni].guarded, kVrfPairs[kVrfUninstallIni].vrf, block, file);
 }
 
 int UninstallInfoXmlVerify(const char* dir, GuardedFile* file) {
     unsigned char block[kVrfBlockSize];
     VrfDefaultBlock(block);
-    return VerifyPair(dir, "KivraUninstallInfo.xml", "KivraUninstallInfoXml.vrf", block, file);
+    return VerifyPair(dir, kVrfPairs[kVrfUninstallXml].guarded, kVrfPairs[kVrfUninstallXml].vrf, block, file);
 }

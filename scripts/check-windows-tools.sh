@@ -21,6 +21,17 @@ run "$work/make.out" "$kpack_exe" make "$(win "$payload")" "$(win "$work/Setup.e
   bad "kpack.exe make failed: $(cat "$work/make.out")"
 cmp -s "$work/linux.exe" "$work/win.exe" || bad "kpack.exe make wrote other bytes than kpack make"
 
+# The output guard on Windows: onto the carrier and into the payload folder
+# are refused (4) before anything is written, and --version answers.
+run "$work/guard.out" "$kpack_exe" make "$(win "$payload")" "$(win "$work/Setup.exe")" "$(win "$work/Setup.exe")"
+[ $? = 4 ] && cmp -s "$carrier" "$work/Setup.exe" || bad "kpack.exe make wrote onto its carrier: $(cat "$work/guard.out")"
+cp -r "$payload" "$work/payload"
+run "$work/guard.out" "$kpack_exe" make "$(win "$work/payload")" "$(win "$work/Setup.exe")" "$(win "$work/payload/new.exe")"
+[ $? = 4 ] && [ ! -e "$work/payload/new.exe" ] || bad "kpack.exe make wrote into its payload folder"
+ls -a "$work" "$work/payload" | grep -q '^\.kivra-' && bad "kpack.exe left a temporary file"
+run "$work/version.out" "$kpack_exe" --version && grep -q '^kpack ' "$work/version.out" ||
+  bad "kpack.exe --version says $(cat "$work/version.out")"
+
 "$linux/kpack" list "$work/linux.exe" >"$work/list.linux"
 run "$work/list.win" "$kpack_exe" list "$(win "$work/linux.exe")" || bad "kpack.exe list failed"
 cmp -s "$work/list.linux" "$work/list.win" || bad "kpack.exe list says $(cat "$work/list.win")"
@@ -53,6 +64,11 @@ run "$work/klog.out" "$klog_exe" show --json "$(win "$work/logs")" || bad "klog.
 grep -v '"folder":' "$work/klog.out" >"$work/klog.win"
 grep -q 'C:\\\\安装\\\\Setup.exe' "$work/klog.linux" || bad "klog does not decode GBK: $(cat "$work/klog.linux")"
 cmp -s "$work/klog.linux" "$work/klog.win" || bad "klog.exe says $(diff "$work/klog.linux" "$work/klog.win")"
+
+# klog.exe leaves a log it reads as it was, whatever --html names.
+cp "$work/logs/setup2026120802.log" "$work/log.before"
+run "$work/guard.out" "$klog_exe" fleet --html "$(win "$work/logs/setup2026120802.log")" "$(win "$work/logs")"
+[ $? = 4 ] && cmp -s "$work/log.before" "$work/logs/setup2026120802.log" || bad "klog.exe fleet --html wrote over a log"
 
 [ $fail = 0 ] && echo "check-windows-tools: kpack.exe, vrftool.exe and klog.exe give the Linux tools' bytes"
 exit $fail

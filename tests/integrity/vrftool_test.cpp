@@ -90,6 +90,26 @@ TEST_F(VrfTool, PasswordsInStoredForm) {
     EXPECT_EQ("533363726574207077\n", Tool("decrypt --hex " + std::string(expected)).out);
 }
 
+TEST_F(VrfTool, WhatNoPasswordIsIsRefusedUnlessAskedFor) {
+    // An empty line is a slip more often than a choice.
+    EXPECT_EQ(3, Tool("encrypt ''").exitCode);
+    EXPECT_EQ(2, Tool("encrypt < /dev/null").exitCode) << "no line at all is a usage error";
+    ToolRun empty = Tool("encrypt --empty ''");
+    ASSERT_EQ(0, empty.exitCode);
+    EXPECT_EQ("\n", Tool("decrypt " + empty.out.substr(0, empty.out.size() - 1)).out);
+
+    // A text that deciphers, but that no encrypt made (its padding is not the
+    // cipher's own), or whose clear text holds control bytes, is no password.
+    const char* const kForeignPadding = "MszKKy2IK0E=";
+    EXPECT_EQ(6, Tool(std::string("decrypt ") + kForeignPadding).exitCode);
+    EXPECT_EQ("6a0d\n", Tool(std::string("decrypt --hex ") + kForeignPadding).out)
+        << "--hex shows what the setup would read";
+    char escaped[64];
+    ASSERT_EQ(0, utl_EncryptStr(escaped, sizeof escaped, "a\x1b[2Jb", 6));
+    EXPECT_EQ(6, Tool(std::string("decrypt ") + escaped).exitCode);
+    EXPECT_EQ("611b5b324a62\n", Tool(std::string("decrypt --hex ") + escaped).out);
+}
+
 TEST_F(VrfTool, PairsItWritesVerify) {
     std::string ini = Path("KivraCustom.ini"), xml = Path("KivraCustom.xml");
     Spit(ini, "[Functions]\r\nUninstall=1\r\n");
@@ -125,6 +145,31 @@ TEST_F(VrfTool, PairsItWritesVerify) {
 
     Spit(Path("big.ini"), std::string(40589, 'b'));
     EXPECT_EQ(3, Tool("make " + Path("big.ini")).exitCode);
+}
+
+TEST_F(VrfTool, ANameTheSetupNeverReadsIsNamedSo) {
+    Spit(Path("MyCustom.xml"), "<x/>");
+    Spit(Path("KivraCustom.xml"), "<x/>");
+    struct Case {
+        std::string args;
+        const char* warning;  // in stderr; null: none
+    };
+    const Case cases[] = {
+        {"make " + Path("KivraCustom.xml"), nullptr},
+        {"make " + Path("MyCustom.xml"), "it reads only KivraCustom.vrf beside KivraCustom.ini, KivraCustomXml.vrf"},
+        {"make " + Path("KivraCustom.xml") + " --out " + Path("other.vrf"),
+         "the setup reads KivraCustomXml.vrf beside KivraCustom.xml, not other.vrf"},
+    };
+    for (const Case& c : cases) {
+        ToolRun run = Tool(c.args, "", Path("err"));
+        EXPECT_EQ(0, run.exitCode) << c.args << " is written all the same";
+        const std::string err = Slurp(Path("err"));
+        if (c.warning) {
+            EXPECT_NE(std::string::npos, err.find(c.warning)) << c.args << ": " << err;
+        } else {
+            EXPECT_EQ("", err) << c.args;
+        }
+    }
 }
 
 TEST_F(VrfTool, AFixedRandomSourceIsForTestsAndSaysSo) {

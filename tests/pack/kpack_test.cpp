@@ -15,22 +15,12 @@
 
 #include "kpack.h"
 #include "pack/pack_format.h"
+#include "support/host_files.h"
 #include "support/pack_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
-
 
 class KpackTest : public ::testing::Test {
 protected:
@@ -86,12 +76,22 @@ TEST_F(KpackTest, RefusesWhatAPackCannotCarry) {
             WriteAll(payload_ / c.name, "x");
         std::vector<kpack::PayloadFile> files;
         kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
-        EXPECT_EQ(kpack::kPayloadRefused, r.code) << c.what;
+        EXPECT_EQ(kpack::kInputRefused, r.code) << c.what;
         EXPECT_NE(std::string::npos, r.message.find(c.name)) << c.what << ": " << r.message;
         r = kpack::PackFolder(payload_.string(), P("out.pack"));
-        EXPECT_EQ(kpack::kPayloadRefused, r.code) << c.what;
+        EXPECT_EQ(kpack::kInputRefused, r.code) << c.what;
         EXPECT_FALSE(fs::exists(P("out.pack"))) << c.what;
     }
+
+    // A link is judged as a link, not by what it leads to.
+    fs::remove_all(payload_);
+    fs::create_directory(payload_);
+    WriteAll(P("secret"), "not for the payload");
+    fs::create_symlink(P("secret"), payload_ / "pw");
+    std::vector<kpack::PayloadFile> files;
+    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    EXPECT_EQ(kpack::kInputRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("pw is a link")) << r.message;
 }
 
 TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
@@ -103,45 +103,87 @@ TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
     WriteAll(payload_ / "Setup.ini", "1");
     WriteAll(payload_ / "setup.INI", "2");
     kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
-    EXPECT_EQ(kpack::kPayloadRefused, r.code);
+    EXPECT_EQ(kpack::kInputRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("letter case"));
 }
 
 TEST_F(KpackTest, StampPadsWithZerosUpToTheOffsetAndAppends) {
-    WriteAll(P("carrier"), "MZcarrier");
-    WriteAll(P("p.pack"), "PACKBYTES");
-    ASSERT_TRUE(kpack::StampPack(P("carrier"), P("p.pack"), 20, P("out")).ok());
-    EXPECT_EQ(std::string("MZcarrier") + std::string(11, '\0') + "PACKBYTES", ReadAll(P("out")));
-    EXPECT_EQ("MZcarrier", ReadAll(P("carrier")));
+    const std::string carrier = PeCarrier(), packBytes = Marker() + Record("a", "1") + EndRecord();
+    WriteAll(P("carrier"), carrier);
+    WriteAll(P("p.pack"), packBytes);
+    ASSERT_TRUE(kpack::StampPack(P("carrier"), P("p.pack"), 1100, P("out")).ok());
+    EXPECT_EQ(carrier + std::string(76, '\0') + packBytes, ReadAll(P("out")));
+    EXPECT_EQ(carrier, ReadAll(P("carrier")));
 
     // A carrier exactly as long as the offset gets no padding.
-    WriteAll(P("exact"), std::string(20, 'c'));
-    ASSERT_TRUE(kpack::StampPack(P("exact"), P("p.pack"), 20, P("out2")).ok());
-    EXPECT_EQ(std::string(20, 'c') + "PACKBYTES", ReadAll(P("out2")));
+    ASSERT_TRUE(kpack::StampPack(P("carrier"), P("p.pack"), 1024, P("out2")).ok());
+    EXPECT_EQ(carrier + packBytes, ReadAll(P("out2")));
 }
 
 TEST_F(KpackTest, StampRefusesToOverwriteAndLeavesNoOutput) {
-    WriteAll(P("p.pack"), "PACK");
-    WriteAll(P("long"), std::string(21, 'c'));
-    kpack::Result r = kpack::StampPack(P("long"), P("p.pack"), 20, P("out"));
-    EXPECT_EQ(kpack::kCarrierRefused, r.code);
-    EXPECT_NE(std::string::npos, r.message.find("longer than the pack offset 20"));
+    WriteAll(P("p.pack"), Marker() + EndRecord());
+    WriteAll(P("long"), PeCarrier() + "c");
+    kpack::Result r = kpack::StampPack(P("long"), P("p.pack"), 1024, P("out"));
+    EXPECT_EQ(kpack::kOutputRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("longer than the pack offset 1024"));
     EXPECT_FALSE(fs::exists(P("out")));
 
-    WriteAll(P("short"), "c");
-    EXPECT_EQ(kpack::kCarrierRefused, kpack::StampPack(P("short"), P("p.pack"), 0xFFFFFFFEu, P("out")).code);
-    EXPECT_EQ(kpack::kUsage, kpack::StampPack(P("short"), P("p.pack"), 20, P("short")).code);
-    EXPECT_EQ("c", ReadAll(P("short")));
-    EXPECT_EQ(kpack::kIoError, kpack::StampPack(P("missing"), P("p.pack"), 20, P("out")).code);
+    WriteAll(P("short"), PeCarrier());
+    EXPECT_EQ(kpack::kOutputRefused, kpack::StampPack(P("short"), P("p.pack"), 0xFFFFFFFEu, P("out")).code);
+    EXPECT_EQ(kpack::kOutputRefused, kpack::StampPack(P("short"), P("p.pack"), 2000, P("short")).code);
+    EXPECT_EQ(PeCarrier(), ReadAll(P("short")));
+    EXPECT_EQ(kpack::kIoError, kpack::StampPack(P("missing"), P("p.pack"), 2000, P("out")).code);
+}
+
+// Inputs are judged by what they hold, not by their names or their order.
+TEST_F(KpackTest, CarriersAndPackFilesAreJudgedByTheirContent) {
+    WriteAll(payload_ / "a", "1");
+    WriteAll(P("Setup.exe"), PeCarrier());
+    WriteAll(P("KivraSetup.msi"), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(500, 'm'));
+    WriteAll(P("notexe.txt"), "MZ, but no executable");
+    WriteAll(P("p.pack"), Marker() + Record("a", "1") + EndRecord());
+    WriteAll(P("cut.pack"), Marker() + Record("a", "1").substr(0, 9));
+    WriteAll(P("sub.pack"), Marker() + Record("sub\\x.txt", "1") + EndRecord());
+    struct Case {
+        const char* what;
+        std::string carrier, pack;
+        int code;
+    };
+    const Case cases[] = {
+        {"an executable", "Setup.exe", "p.pack", kpack::kOk},
+        {"an installer package", "KivraSetup.msi", "p.pack", kpack::kOk},
+        {"a text file", "notexe.txt", "p.pack", kpack::kInputRefused},
+        {"carrier and pack swapped", "p.pack", "Setup.exe", kpack::kInputRefused},
+        {"a pack cut short", "Setup.exe", "cut.pack", kpack::kInputRefused},
+        {"a name with a folder part", "Setup.exe", "sub.pack", kpack::kInputRefused},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.code, kpack::StampPack(P(c.carrier), P(c.pack), 3300000, P("out.exe")).code) << c.what;
+        EXPECT_EQ(c.code == kpack::kOk, fs::exists(P("out.exe"))) << c.what;
+        fs::remove(P("out.exe"));
+    }
+    EXPECT_EQ(kpack::kInputRefused, kpack::MakeCarrier(payload_.string(), P("notexe.txt"), 2000, P("out.exe")).code);
+    EXPECT_EQ(kpack::kIoError, kpack::MakeCarrier(P("nosuch"), P("Setup.exe"), 2000, P("out.exe")).code);
+
+    // What the setup would not get far with is packed, with a warning.
+    kpack::Result r = kpack::MakeCarrier(payload_.string(), P("Setup.exe"), 2000, P("out.exe"));
+    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_EQ(3u, r.warnings.size());
+    EXPECT_NE(std::string::npos, r.warnings[0].find("no 7za.exe"));
+    fs::remove(payload_ / "a");
+    r = kpack::PackFolder(payload_.string(), P("empty.pack"));
+    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_EQ(1u, r.warnings.size());
+    EXPECT_NE(std::string::npos, r.warnings[0].find("holds no file"));
 }
 
 TEST_F(KpackTest, MakeListsBackWhatWasPacked) {
     WriteAll(payload_ / "7za.exe", std::string(5000, 'z'));
     WriteAll(payload_ / "Qt.7z", "");
-    WriteAll(P("Setup.exe"), "MZ");
-    ASSERT_TRUE(kpack::MakeCarrier(payload_.string(), P("Setup.exe"), 100, P("Setup-out.exe")).ok());
+    WriteAll(P("Setup.exe"), PeCarrier());
+    ASSERT_TRUE(kpack::MakeCarrier(payload_.string(), P("Setup.exe"), 2000, P("Setup-out.exe")).ok());
     kpack::Listing listing;
-    ASSERT_TRUE(kpack::ListPack(P("Setup-out.exe"), 100, &listing).ok());
+    ASSERT_TRUE(kpack::ListPack(P("Setup-out.exe"), 2000, &listing).ok());
     ASSERT_EQ(2u, listing.records.size());
     EXPECT_EQ("7za.exe", listing.records[0].name);
     EXPECT_EQ(5000u, listing.records[0].size);
@@ -180,6 +222,9 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
          first + "name is not allowed; the unpacker refuses it"},
         {"empty name", Marker() + Record("", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged,
          first + "name is not allowed; the unpacker refuses it"},
+        // The setup cannot create it in its fresh work folder: list says so, as extract does.
+        {"folder part", Marker() + Record("sub\\x.txt", "x") + EndRecord(), kpack::kPackDamaged,
+         first + "name sub\\x.txt has a folder part; the setup cannot create it and stops here"},
     };
     for (const Case& c : cases) {
         WriteAll(P("c"), head + c.region);
@@ -224,10 +269,11 @@ TEST_F(KpackCli, ExitCodesAndMessages) {
     EXPECT_EQ(2, Kpack("pack onlyone").code);
 
     WriteAll(payload_ / "kopApxSvr.exe", "admission");
-    WriteAll(P("Setup.exe"), "MZ");
+    WriteAll(P("Setup.exe"), PeCarrier());
     r = Kpack("make " + payload_.string() + " " + P("Setup.exe") + " " + P("Setup-c.exe"));
     EXPECT_EQ(0, r.code) << r.err;
-    EXPECT_EQ("", r.err);
+    EXPECT_NE(std::string::npos, r.err.find("warning: payload folder " + payload_.string() + " holds no 7za.exe"))
+        << "packed, with a warning: " << r.err;
     EXPECT_EQ(490000u + 17 + 8 + 13 + 9 + 8 + 11, fs::file_size(P("Setup-c.exe")));
 
     r = Kpack("list " + P("Setup-c.exe"));
@@ -235,7 +281,8 @@ TEST_F(KpackCli, ExitCodesAndMessages) {
     EXPECT_NE(std::string::npos, r.out.find("9  kopApxSvr.exe"));
     EXPECT_EQ(5, Kpack("list --offset 3300000 " + P("Setup-c.exe")).code);
 
-    r = Kpack("stamp " + P("Setup-c.exe") + " " + P("Setup.exe") + " " + P("again.exe"));
+    ASSERT_EQ(0, Kpack("pack " + payload_.string() + " " + P("p.pack")).code);
+    r = Kpack("stamp " + P("Setup-c.exe") + " " + P("p.pack") + " " + P("again.exe"));
     EXPECT_EQ(4, r.code);
     EXPECT_NE(std::string::npos, r.err.find("longer than the pack offset 490000"));
 
@@ -292,7 +339,7 @@ TEST_F(KpackExtract, ADamagedPackStopsWhereTheSetupStops) {
     std::string region = Marker() + Record("one", "1") + Record("two", "22") + Record("three", "333");
     EXPECT_EQ(kpack::kPackDamaged, Extract(region.substr(0, region.size() - 1)).code);
     EXPECT_EQ((std::vector<std::string>{"out", "out/one", "out/two", "payload"}), Tree());
-    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + EndRecord()).code) << "out/ is not empty now";
+    EXPECT_EQ(kpack::kOutputRefused, Extract(Marker() + EndRecord()).code) << "out/ is not empty now";
     fs::remove_all(P("out"));
     EXPECT_EQ(kpack::kPackDamaged, Extract(Mixed("no marker here, no")).code);
 }
@@ -300,34 +347,18 @@ TEST_F(KpackExtract, ADamagedPackStopsWhereTheSetupStops) {
 TEST_F(KpackExtract, NeverWritesThroughALink) {
     fs::create_directory(P("elsewhere"));
     fs::create_directory_symlink(P("elsewhere"), P("out"));
-    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + Record("a", "1"), true).code);
+    EXPECT_EQ(kpack::kOutputRefused, Extract(Marker() + Record("a", "1"), true).code);
     EXPECT_TRUE(fs::is_empty(P("elsewhere")));
 
     fs::remove(P("out"));
     fs::create_directory(P("out"));
     WriteAll(P("victim"), "keep");
     fs::create_symlink(P("victim"), P("out/a"));
-    EXPECT_EQ(kpack::kCarrierRefused, Extract(Marker() + Record("a", "1") + EndRecord()).code) << "not empty";
+    EXPECT_EQ(kpack::kOutputRefused, Extract(Marker() + Record("a", "1") + EndRecord()).code) << "not empty";
     kpack::Result r = Extract(Marker() + Record("a", "1") + EndRecord(), true);
-    EXPECT_EQ(kpack::kCarrierRefused, r.code);
+    EXPECT_EQ(kpack::kOutputRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("is a link")) << r.message;
     EXPECT_EQ("keep", ReadAll(P("victim")));
-}
-
-// The smallest PE32 header the tools read: time stamp, checksum, certificate table.
-std::string PeCarrier(uint32_t checksum, uint32_t signatureSize) {
-    std::string pe(1024, '\0');
-    pe[0] = 'M';
-    pe[1] = 'Z';
-    pe.replace(0x3C, 4, Le32(0x80));
-    pe.replace(0x80, 4, std::string("PE\0\0", 4));
-    const size_t opt = 0x80 + 24;
-    pe[opt] = 0x0B;
-    pe[opt + 1] = 0x01;
-    pe.replace(opt + 64, 4, Le32(checksum));
-    pe.replace(opt + 92, 4, Le32(16));
-    pe.replace(opt + 96 + 4 * 8, 8, Le32(signatureSize ? 1000 : 0) + Le32(signatureSize));
-    return pe;
 }
 
 TEST_F(KpackTest, ASignedCarrierIsRefusedAndTheChecksumFollowsThePack) {
@@ -335,9 +366,9 @@ TEST_F(KpackTest, ASignedCarrierIsRefusedAndTheChecksumFollowsThePack) {
     WriteAll(P("signed.exe"), PeCarrier(0x1234, 24));
     WriteAll(P("p.pack"), Marker() + EndRecord());
     kpack::Result r = kpack::MakeCarrier(payload_.string(), P("signed.exe"), 2000, P("out.exe"));
-    EXPECT_EQ(kpack::kCarrierRefused, r.code);
+    EXPECT_EQ(kpack::kOutputRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("then sign")) << r.message;
-    EXPECT_EQ(kpack::kCarrierRefused, kpack::StampPack(P("signed.exe"), P("p.pack"), 2000, P("out.exe")).code);
+    EXPECT_EQ(kpack::kOutputRefused, kpack::StampPack(P("signed.exe"), P("p.pack"), 2000, P("out.exe")).code);
     EXPECT_FALSE(fs::exists(P("out.exe")));
 
     WriteAll(P("plain.exe"), PeCarrier(0x1234, 0));
@@ -357,11 +388,11 @@ TEST_F(KpackCli, OneConventionForOptionsAndOutputs) {
     // -- ends the options: a payload folder may start with a dash.
     fs::create_directory(root_ / "-p");
     WriteAll(root_ / "-p" / "f", "x");
-    WriteAll(P("Setup.exe"), "MZ");
+    WriteAll(P("Setup.exe"), PeCarrier());
     EXPECT_EQ(2, Kpack("make -p " + P("Setup.exe") + " out.exe").code);
     std::string cmd = "cd " + root_.string() + " && " + KPACK_EXE + " make -- -p Setup.exe ./Setup.exe";
     EXPECT_NE(0, std::system(cmd.c_str())) << "./Setup.exe is the carrier itself";
-    EXPECT_EQ("MZ", ReadAll(P("Setup.exe")));
+    EXPECT_EQ(PeCarrier(), ReadAll(P("Setup.exe")));
     cmd = "cd " + root_.string() + " && " + KPACK_EXE + " make -- -p Setup.exe out.exe";
     EXPECT_EQ(0, std::system(cmd.c_str()));
     EXPECT_EQ(0, Kpack("extract " + P("out.exe") + " " + P("x")).code);

@@ -12,6 +12,7 @@
 #include "kpack.h"
 #include "pack/pack_format.h"
 #include "pack/unpack.h"
+#include "support/pack_bytes.h"
 #include "support/pack_damage.h"
 #include "support/winsupport.h"
 
@@ -60,7 +61,7 @@ TEST_F(RoundTripTest, KpackCarrierUnpacksByteIdentical) {
         payload[name] = RandomBytes(rng, sizes[i]);
         ASSERT_TRUE(WriteFileBytes(Path("payload\\" + name), payload[name]));
     }
-    ASSERT_TRUE(WriteFileBytes(Path("Setup.exe"), "MZ" + RandomBytes(rng, 300000)));
+    ASSERT_TRUE(WriteFileBytes(Path("Setup.exe"), PeCarrier() + RandomBytes(rng, 300000)));
 
     for (uint32_t offset : {pack::kSetupExeOffset, pack::kMsiCopyOffset}) {
         SCOPED_TRACE(offset);

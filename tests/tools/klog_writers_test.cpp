@@ -2,8 +2,12 @@
 // the logs held.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <nlohmann/json.hpp>
 
+#include "display_text.h"
 #include "klog_support.h"
 #include "writers.h"
 
@@ -66,6 +70,50 @@ TEST(KlogHtml, ThePageNeedsNothingFromElsewhereAndEscapesTheLogs) {
     EXPECT_NE(page.find("&lt;PC-1&gt;"), std::string::npos) << "the machine's name is escaped";
     EXPECT_NE(page.find("<svg"), std::string::npos);
     EXPECT_NE(page.find("failed 352"), std::string::npos);
+}
+
+// A machine folder named with terminal controls, its logs in a KivraLog folder
+// of its own, and a carrier-replaced warning that quotes a GBK path: what the
+// writers show of such bytes, and where the fleet looks for them.
+TEST(KlogText, EveryNameAndWarningIsShownByTheOneRule) {
+    const std::string machine = TempFolder("layout") + "/PC\x1B[31m-9\xFF";
+    mkdir(machine.c_str(), 0755);
+    mkdir((machine + "/KivraLog").c_str(), 0755);
+    WriteFile(machine + "/KivraLog/setup2026120701.log",
+              SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 5000M.") +
+                  SetupLine("2026-12-07 10:00:01", "1c4",
+                            "C:\\\xD3\xC3\xBB\xA7\\\xCF\xC2\xD4\xD8\\Setup.exe is no longer the program that is "
+                            "running; it is not used.") +
+                  SetupLine("2026-12-07 10:00:01", "1c4", "install failed with Err 0.") +
+                  SetupLine("2026-12-07 10:00:01", "1c4", "Exit main"));
+    const MachineReport m = AnalyseMachine(machine, kCodePageAuto);
+    EXPECT_EQ("failed", std::string(MachineOutcome(m))) << "read through its KivraLog folder";
+    EXPECT_EQ("PC\xEF\xBF\xBD[31m-9\xEF\xBF\xBD", m.machine);
+
+    nlohmann::json fleet = nlohmann::json::parse(FleetJson({m}));
+    const std::string warning = fleet["machines"][0]["lastRun"]["warnings"][0]["text"];
+    EXPECT_EQ(0u, warning.find("C:\\用户\\下载\\Setup.exe was replaced")) << "decoded as its line: " << warning;
+
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&buffer, &size);
+    WriteFleetText(out, {m});
+    WriteShowText(out, AnalyseFolder(machine, kCodePageAuto, false));
+    fclose(out);
+    const std::string text(buffer, size);
+    free(buffer);
+    EXPECT_EQ(std::string::npos, text.find('\x1B'));
+    EXPECT_EQ(std::string::npos, text.find('\xFF'));
+    EXPECT_NE(std::string::npos, text.find("C:\\用户\\下载\\Setup.exe"));
+    EXPECT_NE(std::string::npos, text.find("1 machine:"));
+    EXPECT_NE(std::string::npos, text.find("1 log file, 1 run\n"));
+    size_t start = 0;
+    for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+        const std::string line = text.substr(start, nl - start);
+        if (line.find("  setup  ") == std::string::npos) {  // a quoted log line keeps its length
+            EXPECT_LE(tools::DisplayWidth(line), 100u) << line;
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Outputs written whole or not at all, beside the target under a name of
-// their own.
+// Outputs written whole or not at all, beside the target under a short name
+// of their own, and the rule of where an output may go.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -7,16 +7,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "exit_codes.h"
 #include "output_file.h"
+#include "support/host_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class OutputFileTest : public ::testing::Test {
 protected:
@@ -37,7 +34,7 @@ TEST_F(OutputFileTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     std::string error;
     {
         tools::OutputFile abandoned(target_);
-        ASSERT_TRUE(abandoned.Open(&error)) << error;
+        ASSERT_EQ(tools::kExitOk, abandoned.Open(tools::OutputRule(), &error)) << error;
         std::fputs("half", abandoned.get());
         EXPECT_EQ("good", ReadAll(target_));
     }
@@ -45,9 +42,9 @@ TEST_F(OutputFileTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     EXPECT_EQ(1u, Entries()) << "the temporary file is gone";
 
     tools::OutputFile out(target_);
-    ASSERT_TRUE(out.Open(&error));
+    ASSERT_EQ(tools::kExitOk, out.Open(tools::OutputRule(), &error));
     std::fputs("new", out.get());
-    ASSERT_TRUE(out.Commit(&error)) << error;
+    ASSERT_EQ(tools::kExitOk, out.Commit(&error)) << error;
     EXPECT_EQ("new", ReadAll(target_));
     EXPECT_EQ(1u, Entries());
 }
@@ -55,14 +52,39 @@ TEST_F(OutputFileTest, TheOldFileStaysUntilTheNewOneIsComplete) {
 TEST_F(OutputFileTest, TwoWritersOfOneTargetDoNotCollide) {
     std::string error;
     tools::OutputFile first(target_), second(target_);
-    ASSERT_TRUE(first.Open(&error));
-    ASSERT_TRUE(second.Open(&error));
+    ASSERT_EQ(tools::kExitOk, first.Open(tools::OutputRule(), &error));
+    ASSERT_EQ(tools::kExitOk, second.Open(tools::OutputRule(), &error));
     std::fputs("first", first.get());
     std::fputs("second", second.get());
-    ASSERT_TRUE(first.Commit(&error));
-    ASSERT_TRUE(second.Commit(&error));
+    ASSERT_EQ(tools::kExitOk, first.Commit(&error));
+    ASSERT_EQ(tools::kExitOk, second.Commit(&error));
     EXPECT_EQ("second", ReadAll(target_)) << "each file whole, the last one wins";
     EXPECT_EQ(1u, Entries());
+}
+
+TEST_F(OutputFileTest, ANameThatFillsTheFolderEntryStillFits) {
+    const std::string longest = (root_ / std::string(255, 'n')).string();
+    tools::OutputFile out(longest);
+    std::string error;
+    ASSERT_EQ(tools::kExitOk, out.Open(tools::OutputRule(), &error)) << error;
+    ASSERT_EQ(tools::kExitOk, out.Commit(&error)) << error;
+    EXPECT_TRUE(fs::exists(longest));
+}
+
+TEST_F(OutputFileTest, InsideAFolderIsJudgedOnTheResolvedPath) {
+    fs::create_directory(root_ / "payload");
+    fs::create_directory_symlink(root_ / "payload", root_ / "link");
+    const std::string payload = (root_ / "payload").string();
+    struct Case {
+        const char* path;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"payload/new.exe", true},          {"payload/sub/deeper/new.exe", true}, {"link/new.exe", true},
+        {"payload/../new.exe", false},      {"new.exe", false},                   {"payload", false},
+        {"payload-2/new.exe", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.inside, tools::InsideFolder((root_ / c.path).string(), payload)) << c.path;
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ CommandLine ParseCommandLine(int argc, char** argv, const std::vector<std::strin
             optionsEnded = true;
         } else if (a == "--help" || a == "-h") {
             cl.help = true;
+        } else if (a == "--version") {
+            cl.version = true;
         } else if (listed(valueOptions, a)) {
             if (i + 1 >= argc) {
                 if (cl.error.empty()) cl.error = a + " needs a value";

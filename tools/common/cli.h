@@ -1,7 +1,7 @@
 // The command-line convention that the build-side tools follow: options may
 // stand before or after the command word; "--help" (or "-h") anywhere before
-// "--" asks for the usage text; "--" ends the options, so that a file or a
-// password may start with a dash.
+// "--" asks for the usage text, "--version" for the version; "--" ends the
+// options, so that a file or a password may start with a dash.
 #pragma once
 #include <map>
 #include <set>
@@ -15,6 +15,7 @@ struct CommandLine {
     std::map<std::string, std::string> values;    // options that take a value
     std::set<std::string> flags;                  // options without a value
     bool help = false;
+    bool version = false;
     std::string error;                            // not empty: a usage error
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
     std::string Value(const std::string& option) const {

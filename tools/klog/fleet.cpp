@@ -23,10 +23,11 @@ std::string MachineName(const std::string& folder) {
 
 MachineReport AnalyseMachine(const std::string& folder, CodePage page) {
     MachineReport m;
-    m.folder = folder;
-    m.machine = MachineName(folder);
+    m.folder = ShowArgument(folder);
+    m.machine = ShowArgument(MachineName(folder));
     FolderReport report = AnalyseFolder(folder, page, false);
     m.missing = report.missing;
+    m.error = report.error;
     m.files = report.files.size();
     m.runs = report.runs.size();
     if (!report.runs.empty()) {

@@ -12,9 +12,10 @@
 namespace klog {
 
 struct MachineReport {
-    std::string machine;     // the folder's name (its parent's when the folder is called KivraLog)
-    std::string folder;      // as given
+    std::string machine;     // the folder's name (its parent's when the folder is called KivraLog), shown
+    std::string folder;      // as given, shown (ShowName)
     bool missing = false;    // the folder could not be listed
+    std::string error;       // then why
     size_t files = 0, runs = 0;
     bool hasRun = false;
     RunReport last;          // the run that started last
@@ -27,7 +28,7 @@ extern const char kUnreadable[];   // a folder that cannot be listed
 // The machine's name for a folder path.
 std::string MachineName(const std::string& folder);
 
-// Reads and judges one machine's folder.
+// Reads and judges one machine's folder, or the KivraLog folder in it.
 MachineReport AnalyseMachine(const std::string& folder, CodePage page);
 
 // The outcome identifier of a machine: its last run's, or kNoRuns, kUnreadable.

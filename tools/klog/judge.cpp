@@ -3,6 +3,9 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <set>
+#include <unordered_map>
+#include <utility>
 
 #include "codes.h"
 
@@ -30,7 +33,7 @@ struct OutcomeText {
     const char* check;
 };
 const OutcomeText kOutcomeTexts[kOutcomeCount] = {
-    {"installed: the installer was seen after %lld x 50 ms and ran about %lld x 0.5 s",
+    {"installed: the installer was seen %s and ran %s",
      "about %lld s from its start to its end; the installer's own result is in its logs", ""},
     {"handed over, but the installer was never seen running (600 x 50 ms) and the setup ended",
      "KivraSetup.exe did not start, or ended at once: it may be damaged or blocked",
@@ -51,6 +54,11 @@ const OutcomeText kOutcomeTexts[kOutcomeCount] = {
     {"only part of this run is in the folder",
      "its start is not in these logs (an older file, or a missing setup log)", ""},
 };
+
+// "1 retry", "2 retries": a count with its noun.
+std::string Count(long long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 // printf into a string, for the sentences with figures.
 std::string Format(const char* format, long long a = 0, long long b = 0) {
@@ -86,6 +94,8 @@ public:
 
     // Scans the run's lines once, decides its outcome and words it.
     Verdict Run() {
+        pos_.reserve(run_.entries.size());
+        for (size_t k = 0; k < run_.entries.size(); ++k) pos_.emplace(run_.entries[k], k);
         Scan();
         Decide();
         Describe();
@@ -100,10 +110,13 @@ private:
     const klog::Run& run_;
     Verdict v_;
     Facts f_;
+    std::unordered_map<size_t, size_t> pos_;               // entry to its position in the run
+    std::set<std::pair<std::string, std::string>> warned_;  // the warnings given, kind and text
 
     // The position of an entry within the run.
     size_t Pos(size_t entry) const {
-        return (size_t)(std::find(run_.entries.begin(), run_.entries.end(), entry) - run_.entries.begin());
+        auto it = pos_.find(entry);
+        return it == pos_.end() ? run_.entries.size() : it->second;
     }
     // The classification of an entry.
     const LineInfo& Info(size_t entry) const { return set_.info[entry]; }
@@ -115,12 +128,7 @@ private:
     }
     // Adds a warning, once per text, and shows its entry.
     void Warn(const char* kind, const std::string& text, size_t entry) {
-        for (const Warning& w : v_.warnings)
-            if (w.kind == kind && w.text == text) {
-                Show(entry);
-                return;
-            }
-        v_.warnings.push_back({kind, text});
+        if (warned_.emplace(kind, text).second) v_.warnings.push_back({kind, text});
         Show(entry);
     }
 
@@ -316,7 +324,8 @@ private:
         else if (f_.noDialog != SIZE_MAX || (started && f_.sequenceLines > 0)) v_.password = kDialogNotShown;
         if (f_.msiRetries > 0)
             Warn("msi-source-retries",
-                 Format("the MSI source path was not in the registry: %lld retries, a second each", (long long)f_.msiRetries),
+                 "the MSI source path was not in the registry: " +
+                     Count((long long)f_.msiRetries, "retry", "retries") + ", a second each",
                  SIZE_MAX);
     }
 
@@ -329,7 +338,7 @@ private:
         const CodeMeaning* code = nullptr;
         switch (v_.outcome) {
         case kInstalled:
-            v_.summary = Format(t.summary, v_.installerSeenAfter, v_.installerRanFor);
+            v_.summary = FormatInstalled(t.summary);
             v_.detail = Format(t.detail, (v_.installerSeenAfter * 50 + v_.installerRanFor * 500 + 500) / 1000);
             break;
         case kFailed:
@@ -353,6 +362,17 @@ private:
             break;
         }
         if (v_.outcome == kUnfinished || v_.outcome == kPartial) Show(f_.last);
+    }
+
+    // The installed summary: when the installer was seen, and how long it ran.
+    std::string FormatInstalled(const char* format) const {
+        const int64_t n = v_.installerSeenAfter, m = v_.installerRanFor;
+        const std::string seen = n < 0 ? "(its start line is missing)" : n == 0 ? "at once"
+                                                                       : Format("after %lld x 50 ms", n);
+        const std::string ran = m == 0 ? "under 0.5 s" : Format("about %lld x 0.5 s", m);
+        char text[256];
+        snprintf(text, sizeof text, format, seen.c_str(), ran.c_str());
+        return text;
     }
 
     // Where an unfinished run stopped.

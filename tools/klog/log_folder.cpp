@@ -37,6 +37,8 @@ bool ReadFileTail(const std::filesystem::path& path, size_t limit, std::string* 
 
 }  // namespace
 
+void (*g_progress)(const std::string& line) = nullptr;
+
 bool EqualsNoCase(const std::string& a, const char* b) {
     size_t n = strlen(b);
     if (a.size() != n) return false;
@@ -88,6 +90,7 @@ LogFolder ReadLogFolder(const std::string& path) {
     std::filesystem::directory_iterator it(path, ec), end;
     if (ec) {
         folder.missing = true;
+        folder.error = ec.message();
         return folder;
     }
     for (; it != end; it.increment(ec)) {
@@ -108,7 +111,13 @@ LogFolder ReadLogFolder(const std::string& path) {
     std::string bytes;
     for (size_t i = 0; i < folder.files.size() && i < 0xFFFF; ++i) {
         LogFile& file = folder.files[i];
-        if (!ReadFileTail(std::filesystem::path(path) / std::filesystem::u8path(file.name), kMaxFileBytes, &bytes)) {
+        const std::filesystem::path filePath = std::filesystem::path(path) / std::filesystem::u8path(file.name);
+        std::error_code sizeEc;
+        const uint64_t size = std::filesystem::file_size(filePath, sizeEc);
+        if (g_progress && !sizeEc && size >= kProgressBytes)
+            g_progress("reading " + file.name + " (" + std::to_string(std::min<uint64_t>(size, kMaxFileBytes) >> 20) +
+                       " MiB)");
+        if (!ReadFileTail(filePath, kMaxFileBytes, &bytes)) {
             file.unreadable = true;
             continue;
         }
@@ -117,6 +126,22 @@ LogFolder ReadLogFolder(const std::string& path) {
         file.entries = folder.entries.size() - before;
     }
     return folder;
+}
+
+std::string LogFolderOf(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(path, ec), end;
+    std::string inner;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().u8string();
+        LogFile file;
+        std::error_code kindEc;
+        if (ParseLogFileName(name, &file) && it->is_regular_file(kindEc)) return path;
+        if (inner.empty() && EqualsNoCase(name, "KivraLog") && it->is_directory(kindEc)) inner = name;
+    }
+    if (ec || inner.empty()) return path;
+    return (fs::path(path) / fs::u8path(inner)).string();
 }
 
 }  // namespace klog

@@ -37,6 +37,7 @@ struct LogFile {
 struct LogFolder {
     std::string path;
     bool missing = false;              // the folder itself could not be listed
+    std::string error;                 // then why
     std::vector<LogFile> files;        // the setup's log files, by log name and date
     std::vector<std::string> others;   // other names in the folder, left alone
     std::vector<LogEntry> entries;     // every entry, file by file
@@ -50,7 +51,22 @@ bool EqualsNoCase(const std::string& a, const char* b);
 bool ParseLogFileName(const std::string& name, LogFile* file);
 
 // Reads every log file of the folder at path. Never fails: a folder that
-// cannot be listed is marked missing, a file that cannot be read unreadable.
+// cannot be listed is marked missing, with the system's reason, a file that
+// cannot be read unreadable.
 LogFolder ReadLogFolder(const std::string& path);
+
+// The folder that klog reads for path: path itself, or, when path holds no
+// log file of the setup but a folder called KivraLog (letter case aside), that
+// folder, as a collection that keeps each machine's folder below the
+// machine's name (PC-017/KivraLog) has it.
+std::string LogFolderOf(const std::string& path);
+
+// klog's progress through a long folder, for a person at a terminal: called,
+// when set, with a line to show as a large log file is read and as many
+// entries are judged. Only klog's main sets it.
+extern void (*g_progress)(const std::string& line);
+
+// A log file of at least this many bytes is large enough to report.
+const uint64_t kProgressBytes = 8u << 20;
 
 }  // namespace klog

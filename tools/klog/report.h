@@ -42,15 +42,19 @@ struct FileReport {
     bool truncatedEnd = false, unreadable = false;
 };
 
+// Names and paths are shown by ShowName, every text by ToUtf8: a report holds
+// only text that may be printed as it stands.
 struct FolderReport {
     std::string path;
     bool missing = false;
+    std::string error;               // why the folder could not be listed
     std::vector<FileReport> files;
     std::vector<std::string> others;
     std::vector<RunReport> runs;     // in time order
 };
 
-// Reads and judges the folder at path. allLines keeps every line of each run.
+// Reads and judges the folder at path (LogFolderOf: or the KivraLog folder in
+// it). allLines keeps every line of each run.
 FolderReport AnalyseFolder(const std::string& path, CodePage page, bool allLines);
 
 // Judges a folder already read.

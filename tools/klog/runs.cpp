@@ -16,6 +16,7 @@ const int64_t kAdminGap = 60;
 struct Span {
     size_t run;
     int64_t from, to;
+    int64_t reach;  // the latest to of this span and those before it
 };
 
 // The log that an entry was read from.
@@ -68,15 +69,29 @@ std::map<uint32_t, std::vector<Span>> RunSpans(const LogFolder& folder, const Ru
         const Run& run = set.runs[r];
         int64_t from = folder.entries[run.entries.front()].time;
         int64_t to = folder.entries[run.entries.back()].time + (run.ended ? 0 : kRunSilenceLimit);
-        spans[run.thread].push_back({r, from, to});
+        spans[run.thread].push_back({r, from, to, to});
     }
     for (auto& thread : spans) {
         std::vector<Span>& list = thread.second;
-        std::sort(list.begin(), list.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
+        std::stable_sort(list.begin(), list.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
         for (size_t k = 0; k + 1 < list.size(); ++k)
             if (!set.runs[list[k].run].ended) list[k].to = std::min(list[k].to, list[k + 1].from - 1);
+        for (size_t k = 0; k < list.size(); ++k) list[k].reach = std::max(list[k].to, k ? list[k - 1].reach : list[k].to);
     }
     return spans;
+}
+
+// The last span of a thread's list, in the order of their starts, that holds
+// time; null when none does. A binary search, then back only over spans that
+// reach that far: a thread's spans rarely overlap.
+const Span* SpanAt(const std::vector<Span>& list, int64_t time) {
+    auto it = std::upper_bound(list.begin(), list.end(), time, [](int64_t t, const Span& s) { return t < s.from; });
+    while (it != list.begin()) {
+        --it;
+        if (it->reach < time) return nullptr;
+        if (time <= it->to) return &*it;
+    }
+    return nullptr;
 }
 
 // The other logs' lines join their run; lines with none form runs of their own.
@@ -88,10 +103,7 @@ void AttachOtherLines(const LogFolder& folder, RunSet* set, std::vector<std::vec
         const bool isAdmin = KindOf(folder, i) == kLogIsCurUserAdmin;
         if (!isAdmin) {
             auto list = spans.find(e.thread);
-            const Span* hit = nullptr;
-            if (list != spans.end())
-                for (const Span& s : list->second)
-                    if (e.time >= s.from && e.time <= s.to) hit = &s;
+            const Span* hit = list == spans.end() ? nullptr : SpanAt(list->second, e.time);
             if (hit) {
                 (*attached)[hit->run].push_back(i);
                 continue;

@@ -2,6 +2,8 @@
 
 #include <stdint.h>
 
+#include "display_text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -39,26 +41,10 @@ void AppendCodePoint(uint32_t c, std::string* out) {
     }
 }
 
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t Utf8SequenceAt(const std::string& s, size_t i) {
-    const unsigned char c = (unsigned char)s[i];
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return 0;
-    uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (size_t k = 1; k < len; ++k) {
-        unsigned char d = (unsigned char)s[i + k];
-        if ((d & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    static const uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
-
 // Whether every byte of s belongs to a valid UTF-8 sequence.
 bool IsUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
-        size_t len = Utf8SequenceAt(s, i);
+        size_t len = tools::Utf8SequenceAt(s, i);
         if (!len) return false;
         i += len;
     }
@@ -111,28 +97,8 @@ bool FromGbk(const std::string& s, std::string* out) {
 #endif
 }
 
-// Replaces control characters (but tab and line breaks) of valid UTF-8.
-std::string Tame(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        size_t len = Utf8SequenceAt(s, i);
-        if (len == 0) {
-            out += kReplacement;
-            ++i;
-            continue;
-        }
-        unsigned char c = (unsigned char)s[i];
-        bool control = (len == 1 && ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)) ||
-                       (len == 2 && c == 0xC2 && (unsigned char)s[i + 1] < 0xA0);
-        if (control)
-            out += kReplacement;
-        else
-            out.append(s, i, len);
-        i += len;
-    }
-    return out;
-}
+// The decoded text as it may be shown, its line breaks kept.
+std::string Tame(const std::string& s) { return tools::DisplayText(s, true); }
 
 }  // namespace
 
@@ -153,6 +119,26 @@ std::string ToUtf8(const std::string& bytes, CodePage page) {
         return Tame(out);
     }
     return Tame(From1252(bytes));
+}
+
+std::string ShowName(const std::string& bytes) { return tools::DisplayText(bytes); }
+
+std::string ShowArgument(const std::string& bytes) {
+#ifdef _WIN32
+    // Windows hands a program its arguments in the ANSI code page.
+    const int wide = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+    if (wide > 0) {
+        std::wstring w((size_t)wide, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &w[0], wide);
+        const int size = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+        if (size > 0) {
+            std::string utf8((size_t)size, '\0');
+            WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &utf8[0], size, nullptr, nullptr);
+            return tools::DisplayText(utf8);
+        }
+    }
+#endif
+    return tools::DisplayText(bytes);
 }
 
 bool ParseCodePage(const std::string& text, CodePage* page) {

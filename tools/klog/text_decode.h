@@ -12,10 +12,20 @@ enum CodePage {
     kCodePage1252,
 };
 
-// The bytes as UTF-8. Never fails: a byte that cannot be decoded becomes
-// U+FFFD, and control characters other than tab and line breaks become
-// U+FFFD too, so that a log line cannot steer a terminal.
+// The bytes as UTF-8, shown by the tools' one rule (tools/common/display_text.h).
+// Never fails: a byte that cannot be decoded becomes U+FFFD, and control
+// characters other than tab and line breaks become U+FFFD too, so that a log
+// line cannot steer a terminal.
 std::string ToUtf8(const std::string& bytes, CodePage page);
+
+// A name or path (a folder, a file, a machine) as the writers show it: names
+// reach klog in UTF-8 (the system's, or converted from Windows' wide names),
+// so they are only shown by the one rule, on one line.
+std::string ShowName(const std::string& bytes);
+
+// A path as given on the command line, shown so: on Windows it comes in the
+// ANSI code page and is converted, elsewhere it is taken as UTF-8.
+std::string ShowArgument(const std::string& bytes);
 
 // Parses "auto", "936", "gbk", "1252"; false for anything else.
 bool ParseCodePage(const std::string& text, CodePage* page);

@@ -1,4 +1,5 @@
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <map>
@@ -29,6 +30,13 @@ const Look kLooks[] = {
     {"no-runs", "#b0bec5", "no run in the logs", 9},
     {"installed", "#2e7d32", "installed", 10},
 };
+
+// How every page klog writes begins, up to the number in its title: what
+// tells a page klog may replace from any other file.
+const char kPageHead[] =
+    "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
+    "<title>Kivra setup on ";
 
 // The look of an outcome identifier; an unknown one looks like partial logs.
 const Look& LookOf(const std::string& outcome) {
@@ -128,12 +136,21 @@ std::string Row(const MachineReport& m) {
     } else {
         what = m.missing ? "the folder cannot be read" : "no run of the setup in this folder";
     }
-    return "<tr><td class=\"machine\">" + Escape(ToUtf8(m.machine, kCodePageAuto)) + "</td><td class=\"time\">" +
+    return "<tr><td class=\"machine\">" + Escape(m.machine) + "</td><td class=\"time\">" +
            time + "</td><td><span class=\"badge\" style=\"background:" + look.colour + "\">" + badge +
            "</span></td><td>" + what + "</td><td class=\"muted\">" + std::to_string(m.runs) + "</td></tr>";
 }
 
 }  // namespace
+
+bool IsFleetPage(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char head[sizeof kPageHead - 1];
+    const bool same = fread(head, 1, sizeof head, f) == sizeof head && memcmp(head, kPageHead, sizeof head) == 0;
+    fclose(f);
+    return same;
+}
 
 std::string FleetHtml(const std::vector<MachineReport>& machines) {
     const auto counts = CountOutcomes(machines);
@@ -150,11 +167,9 @@ std::string FleetHtml(const std::vector<MachineReport>& machines) {
     });
     std::string rows;
     for (const MachineReport* m : order) rows += Row(*m);
-    const std::string n = std::to_string(machines.size());
-    return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
-           "<title>Kivra setup on " + n + " machines</title><style>" + kStyle + "</style></head><body>"
-           "<header><h1>Kivra setup on " + n + " machine" + (machines.size() == 1 ? "" : "s") + "</h1>"
+    const std::string n = std::to_string(machines.size()) + (machines.size() == 1 ? " machine" : " machines");
+    return std::string(kPageHead) + n + "</title><style>" + kStyle + "</style></head><body>"
+           "<header><h1>Kivra setup on " + n + "</h1>"
            "<p>The last run of Setup.exe on each machine, as its KivraLog folder tells it</p></header><main>"
            "<div class=\"cards\"><div class=\"card\"><h2>Outcomes</h2>" + Chart(counts, machines.size()) +
            "</div><div class=\"card\"><h2>Machines</h2><div class=\"tiles\">" + tiles + "</div></div></div>"

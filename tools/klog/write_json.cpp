@@ -56,8 +56,8 @@ Json RunJson(const RunReport& run) {
 
 // The document's text, indented, with a final line break.
 std::string Dump(const Json& j) {
-    // Every text went through ToUtf8, so the strict dump cannot meet invalid
-    // UTF-8; replace stays as the guard that it never throws.
+    // Every text went through ToUtf8 or ShowName, so the strict dump cannot
+    // meet invalid UTF-8; replace stays as the guard that it never throws.
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
@@ -77,20 +77,20 @@ std::string ShowJson(const FolderReport& report) {
     for (const RunReport& run : report.runs) runs.push_back(RunJson(run));
     Json j = {{"schema", "klog-show"},
               {"schemaVersion", kJsonSchemaVersion},
-              {"folder", ToUtf8(report.path, kCodePageAuto)},
+              {"folder", report.path},
               {"readable", !report.missing},
               {"files", files},
               {"otherFiles", Json::array()},
               {"runs", runs}};
-    for (const std::string& name : report.others) j["otherFiles"].push_back(ToUtf8(name, kCodePageAuto));
+    for (const std::string& name : report.others) j["otherFiles"].push_back(name);
     return Dump(j);
 }
 
 std::string FleetJson(const std::vector<MachineReport>& machines) {
     Json list = Json::array();
     for (const MachineReport& m : machines)
-        list.push_back({{"machine", ToUtf8(m.machine, kCodePageAuto)},
-                        {"folder", ToUtf8(m.folder, kCodePageAuto)},
+        list.push_back({{"machine", m.machine},
+                        {"folder", m.folder},
                         {"outcome", MachineOutcome(m)},
                         {"files", m.files},
                         {"runs", m.runs},

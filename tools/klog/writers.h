@@ -28,4 +28,8 @@ std::string FleetJson(const std::vector<MachineReport>& machines);
 // no script and nothing fetched from elsewhere.
 std::string FleetHtml(const std::vector<MachineReport>& machines);
 
+// Whether the file at path begins as the pages of FleetHtml do: a page that
+// klog fleet --html may replace.
+bool IsFleetPage(const std::string& path);
+
 }  // namespace klog

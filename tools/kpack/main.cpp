@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "cli.h"
+#include "display_text.h"
 #include "kpack.h"
 #include "pack/pack_format.h"
+#include "standard_output.h"
+#include "version.h"
 
 namespace {
 
@@ -25,31 +28,35 @@ const char kUsageText[] =
     "  kpack extract [--offset N] [--force] CARRIER DIR\n"
     "      write the pack's files into DIR as the setup would unpack them (the end\n"
     "      record's empty file is not made); DIR must be empty unless --force\n"
-    "  kpack --help\n"
+    "  kpack --help | --version\n"
     "\n"
     "N is 490000 (Setup.exe, the default) or 3300000 (the KivraSetup.msi copy).\n"
-    "A carrier longer than N, or already signed, is refused: stamp first, then sign.\n"
+    "CARRIER is a Windows executable or an installer package; one longer than N,\n"
+    "or already signed, is refused: stamp first, then sign. An output never goes\n"
+    "onto an input or into the payload folder, and replaces only a file of its kind.\n"
     "-- ends the options.\n"
-    "\n"
-    "exit codes (shared with vrftool):\n"
-    "  0 success\n"
-    "  1 a file could not be read or written\n"
-    "  2 bad command line\n"
-    "  3 the payload folder holds something a pack cannot carry\n"
-    "  4 the output is refused: the carrier is longer than the offset, signed, or\n"
-    "    the result would reach 4 GiB; extract: DIR is not empty, or is or holds a link\n"
-    "  5 list, extract: the pack is damaged and would not unpack to its end\n";
+    "\n";
 
+// Prints a message of kpack on stderr, as the one rule shows outside text.
+void Say(const char* prefix, const std::string& message) {
+    std::fprintf(stderr, "kpack: %s%s\n", prefix, tools::DisplayText(message).c_str());
+}
+
+// Reports a usage error; returns its exit code.
 int Usage(const std::string& problem) {
-    std::fprintf(stderr, "kpack: %s\n(see kpack --help)\n", problem.c_str());
+    Say("", problem);
+    std::fputs("(see kpack --help)\n", stderr);
     return kpack::kUsage;
 }
 
+// Prints a result's warnings and failure; returns its code.
 int Report(const kpack::Result& r) {
-    if (!r.ok()) std::fprintf(stderr, "kpack: %s\n", r.message.c_str());
+    for (const std::string& w : r.warnings) Say("warning: ", w);
+    if (!r.ok()) Say("", r.message);
     return r.code;
 }
 
+// Parses a decimal offset below 4 GiB; false for anything else.
 bool ParseOffset(const std::string& text, uint32_t* offset) {
     if (text.empty()) return false;
     for (char c : text)
@@ -61,11 +68,13 @@ bool ParseOffset(const std::string& text, uint32_t* offset) {
     return true;
 }
 
+// Prints each record's size and name.
 void PrintListing(const kpack::Listing& listing) {
     for (const kpack::ListedRecord& rec : listing.records)
-        std::printf("%12u  %s\n", (unsigned)rec.size, rec.name.c_str());
+        std::printf("%12u  %s\n", (unsigned)rec.size, tools::DisplayText(rec.name).c_str());
 }
 
+// Prints the carrier's header checksum and signature, when it is an executable.
 void PrintCarrier(const kpack::Listing& listing) {
     if (!listing.executable) return;
     std::printf("carrier: Windows executable, header checksum %s, ",
@@ -76,17 +85,19 @@ void PrintCarrier(const kpack::Listing& listing) {
         std::printf("not signed\n");
 }
 
+// Prints the listing's summary lines; returns kOk.
 int Summary(const kpack::Listing& listing, uint32_t offset) {
-    std::printf("%zu files at offset %u; ", listing.records.size(), (unsigned)offset);
+    std::printf("%zu %s at offset %u; ", listing.records.size(), listing.records.size() == 1 ? "file" : "files",
+                (unsigned)offset);
     if (listing.endRecord)
-        std::printf("end record found, %llu bytes after it (ignored)\n",
-                    (unsigned long long)listing.trailing);
+        std::printf("end record found, %llu bytes after it (ignored)\n", (unsigned long long)listing.trailing);
     else
         std::printf("no end record, the records fill the carrier exactly\n");
     PrintCarrier(listing);
     return kpack::kOk;
 }
 
+// kpack list: the records and whether the pack reads to its end.
 int List(const std::string& carrier, uint32_t offset) {
     kpack::Listing listing;
     kpack::Result r = kpack::ListPack(carrier, offset, &listing);
@@ -95,21 +106,25 @@ int List(const std::string& carrier, uint32_t offset) {
     return Summary(listing, offset);
 }
 
+// kpack extract: the pack's files into dir, listed.
 int Extract(const std::string& carrier, uint32_t offset, const std::string& dir, bool force) {
     kpack::Listing listing;
     kpack::Result r = kpack::ExtractPack(carrier, offset, dir, force, &listing);
     PrintListing(listing);
-    for (const std::string& note : listing.notes) std::fprintf(stderr, "kpack: warning: %s\n", note.c_str());
+    for (const std::string& note : listing.notes) Say("warning: ", note);
     if (!r.ok()) return Report(r);
     return Summary(listing, offset);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    tools::CommandLine cl = tools::ParseCommandLine(argc, argv, {"--offset"}, {"--force"});
+// Runs the command of the command line; returns the exit code.
+int Run(const tools::CommandLine& cl) {
     if (cl.help) {
         std::fputs(kUsageText, stdout);
+        std::fputs(tools::kExitCodeHelp, stdout);
+        return kpack::kOk;
+    }
+    if (cl.version) {
+        tools::PrintVersion("kpack");
         return kpack::kOk;
     }
     if (!cl.error.empty()) return Usage(cl.error);
@@ -144,4 +159,11 @@ int main(int argc, char** argv) {
         return Extract(args[0], offset, args[1], cl.Has("--force"));
     }
     return Usage("unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tools::CommandLine cl = tools::ParseCommandLine(argc, argv, {"--offset"}, {"--force"});
+    return tools::FinishStandardOutput("kpack", Run(cl));
 }
