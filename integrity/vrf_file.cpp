@@ -8,7 +8,12 @@
 namespace {
 
 // Sized for the largest input, so that no guarded file within the limit ever
-// needs an allocation.
+// needs an allocation. With -fdata-sections, mingw's compiler gives a
+// zero-initialised array a .data$ section of its own, and the linker then
+// stores its 40 KB of zeros in Setup.exe; in .bss it costs nothing on disk.
+#if defined(_WIN32)
+__attribute__((section(".bss")))
+#endif
 unsigned char g_assembly[kVrfAssemblySize];
 
 } // namespace
