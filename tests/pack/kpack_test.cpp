@@ -95,14 +95,22 @@ TEST_F(KpackTest, RefusesWhatAPackCannotCarry) {
 }
 
 TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
-    WriteAll(payload_ / std::string(64, 'n'), "x");
+    // Twins alone, then twins with another name between them in the order.
+    WriteAll(payload_ / "A.txt", "1");
+    WriteAll(payload_ / "a.txt", "2");
     std::vector<kpack::PayloadFile> files;
+    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    EXPECT_EQ(kpack::kInputRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("A.txt and a.txt differ only in letter case")) << r.message;
+
+    fs::remove(payload_ / "a.txt");
+    WriteAll(payload_ / std::string(64, 'n'), "x");
     EXPECT_TRUE(kpack::CollectPayload(payload_.string(), &files).ok());
-    ASSERT_EQ(1u, files.size());
+    ASSERT_EQ(2u, files.size());
 
     WriteAll(payload_ / "Setup.ini", "1");
     WriteAll(payload_ / "setup.INI", "2");
-    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    r = kpack::CollectPayload(payload_.string(), &files);
     EXPECT_EQ(kpack::kInputRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("letter case"));
 }
@@ -217,6 +225,11 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
          first + "its lengths are cut off by the end of the carrier"},
         {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged,
          first + "reaches 1 bytes past the end of the carrier"},
+        // The data length cut off by the carrier's end: its lengths, not a
+        // record that reaches past the end.
+        {"cut data length", Marker() + Le32(1) + "\x05", kpack::kPackDamaged,
+         first + "its lengths are cut off by the end of the carrier"},
+        {"64-byte name", Marker() + Record(std::string(64, 'n'), "") + EndRecord(), kpack::kOk, ""},
         {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged, first + "name length 65 exceeds 64"},
         {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged,
          first + "name is not allowed; the unpacker refuses it"},

@@ -126,6 +126,8 @@ TEST(KlogRuns, NoRunIsCalledInstalledWithoutTheLinesThatProveIt) {
              SetupLine("2026-12-07 10:00:00", "1c4", "Exit main"),
          "password-refused"},
         {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 0M."), "refused-low-disk"},
+        {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 299M."), "refused-low-disk"},
+        {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 300M."), "refused-updater"},
         {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is -2048M."), "refused-updater"},
     };
     for (const Case& c : cases) {
@@ -133,6 +135,49 @@ TEST(KlogRuns, NoRunIsCalledInstalledWithoutTheLinesThatProveIt) {
         const std::string dir = TempFolder("proof");
         WriteFile(dir + "/setup2026120701.log", c.log);
         EXPECT_EQ(Outcomes(Analyse(dir)), std::vector<std::string>{c.outcome});
+    }
+}
+
+TEST(KlogRuns, LinesWithoutTheirSetupLogSplitIntoRunsAtSilence) {
+    // The unpacker's lines, their setup log gone: an hour apart is one run,
+    // a second more is the next. The administrator check's lines of one
+    // refused start come within a minute.
+    const std::string dir = TempFolder("orphans");
+    WriteFile(dir + "/stp_UtlFile2026120701.log",
+              ModuleLine("2026-12-07 10:00:00", "1c4", "utl_FileUnpack: The file is end.") +
+                  ModuleLine("2026-12-07 11:00:00", "1c4", "utl_FileUnpack: The file is end.") +
+                  ModuleLine("2026-12-07 12:00:01", "1c4", "utl_FileUnpack: The file is end."));
+    WriteFile(dir + "/IsCurUserAdmin2026120701.log",
+              SetupLine("2026-12-07 13:00:00", "1c4", "Cannot open process token") +
+                  SetupLine("2026-12-07 13:01:00", "1c4", "GetTokenInformation error") +
+                  SetupLine("2026-12-07 13:02:01", "1c4", "GetTokenInformation error"));
+    FolderReport r = Analyse(dir);
+    ASSERT_EQ(Outcomes(r), (std::vector<std::string>{"partial", "partial", "refused-not-admin", "refused-not-admin"}));
+    EXPECT_EQ(r.runs[0].all.size(), 2u);
+    EXPECT_EQ(r.runs[2].all.size(), 2u);
+}
+
+TEST(KlogRuns, ThePasswordDialogIsToldByWhatFollowedIt) {
+    const std::string prompt = ModuleLine("2026-12-07 10:00:00", "1c4", "IsUninstallPrompt:Need prompt uninstall password Dlg");
+    const std::string start = SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 5000M.");
+    std::string accepted = InstalledRun(kDay, "10:00:00", "1c4");
+    accepted.insert(start.size(), SetupLine("2026-12-07 10:00:00", "1c4", "g_bExit = TRUE;") +
+                                      SetupLine("2026-12-07 10:00:00", "1c4", "Begin UnpackAndSetup"));
+    struct Case {
+        std::string setupLog;
+        Password password;
+    } cases[] = {
+        {accepted, kDialogAccepted},
+        {start, kDialogShown},  // killed while the dialog was open
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        const std::string dir = TempFolder("dialog");
+        WriteFile(dir + "/setup2026120701.log", c.setupLog);
+        WriteFile(dir + "/stp_Setup2026120701.log", prompt);
+        FolderReport r = Analyse(dir);
+        ASSERT_EQ(r.runs.size(), 1u);
+        EXPECT_EQ(r.runs[0].verdict.password, c.password);
     }
 }
 
