@@ -390,6 +390,16 @@ TEST_F(KpackTest, ASignedCarrierIsRefusedAndTheChecksumFollowsThePack) {
     ASSERT_TRUE(kpack::ListPack(P("out.exe"), 2000, &listing).ok());
     EXPECT_TRUE(listing.executable && listing.checksumOk);
     EXPECT_EQ(0u, listing.signatureSize);
+
+    // The checksum Windows computes: 16-bit words whose carries are folded
+    // back in (these words carry once more in the last fold), an odd last
+    // byte, the length. Worked out apart from kpack.
+    WriteAll(P("ff.exe"), PeCarrier(0x1234, 0) + "04" + std::string(1998, '\xFF'));
+    WriteAll(P("odd.pack"), Marker() + Record("a", "12") + EndRecord());
+    ASSERT_TRUE(kpack::StampPack(P("ff.exe"), P("odd.pack"), 3024, P("ff-out.exe")).ok());
+    const std::string out = ReadAll(P("ff-out.exe"));
+    ASSERT_EQ(3071u, out.size());
+    EXPECT_EQ(0xC00u, pack::ReadLe32(reinterpret_cast<const unsigned char*>(out.data()) + 0xD8));
 }
 
 TEST_F(KpackCli, OneConventionForOptionsAndOutputs) {
