@@ -126,7 +126,9 @@ TEST_F(VrfTool, PairsItWritesVerify) {
     EXPECT_EQ(0, Tool("check " + ini).exitCode);
     EXPECT_EQ(0, Tool("check " + xml + " --icon " + Path("logo.ico")).exitCode);
     EXPECT_EQ(5, Tool("check " + xml).exitCode) << "icon-bound does not pass as default";
+    // An icon too short to bind: make refuses it; check, like the setup, uses the default block.
     EXPECT_EQ(3, Tool("make " + xml + " --icon " + Path("short.ico")).exitCode);
+    EXPECT_EQ(0, Tool("check " + ini + " --icon " + Path("short.ico")).exitCode);
 
     // R is drawn afresh, from 0 to 254, and the file's bytes are guarded.
     std::string first = Slurp(Path("KivraCustom.vrf"));
@@ -143,8 +145,13 @@ TEST_F(VrfTool, PairsItWritesVerify) {
     EXPECT_EQ(4, Tool("make " + ini + " --out " + dir_ + "/./KivraCustom.ini").exitCode);
     EXPECT_EQ(before, Slurp(ini));
 
+    // The setup guards files of up to 40588 bytes.
+    Spit(Path("big.ini"), std::string(40588, 'b'));
+    EXPECT_EQ(0, Tool("make " + Path("big.ini")).exitCode);
+    EXPECT_EQ(0, Tool("check " + Path("big.ini")).exitCode);
     Spit(Path("big.ini"), std::string(40589, 'b'));
     EXPECT_EQ(3, Tool("make " + Path("big.ini")).exitCode);
+    EXPECT_EQ(3, Tool("check " + Path("big.ini")).exitCode);
 }
 
 TEST_F(VrfTool, ANameTheSetupNeverReadsIsNamedSo) {

@@ -95,14 +95,22 @@ TEST_F(KpackTest, RefusesWhatAPackCannotCarry) {
 }
 
 TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
-    WriteAll(payload_ / std::string(64, 'n'), "x");
+    // Twins alone, then twins with another name between them in the order.
+    WriteAll(payload_ / "A.txt", "1");
+    WriteAll(payload_ / "a.txt", "2");
     std::vector<kpack::PayloadFile> files;
+    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    EXPECT_EQ(kpack::kInputRefused, r.code);
+    EXPECT_NE(std::string::npos, r.message.find("A.txt and a.txt differ only in letter case")) << r.message;
+
+    fs::remove(payload_ / "a.txt");
+    WriteAll(payload_ / std::string(64, 'n'), "x");
     EXPECT_TRUE(kpack::CollectPayload(payload_.string(), &files).ok());
-    ASSERT_EQ(1u, files.size());
+    ASSERT_EQ(2u, files.size());
 
     WriteAll(payload_ / "Setup.ini", "1");
     WriteAll(payload_ / "setup.INI", "2");
-    kpack::Result r = kpack::CollectPayload(payload_.string(), &files);
+    r = kpack::CollectPayload(payload_.string(), &files);
     EXPECT_EQ(kpack::kInputRefused, r.code);
     EXPECT_NE(std::string::npos, r.message.find("letter case"));
 }
@@ -217,6 +225,11 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
          first + "its lengths are cut off by the end of the carrier"},
         {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged,
          first + "reaches 1 bytes past the end of the carrier"},
+        // The data length cut off by the carrier's end: its lengths, not a
+        // record that reaches past the end.
+        {"cut data length", Marker() + Le32(1) + "\x05", kpack::kPackDamaged,
+         first + "its lengths are cut off by the end of the carrier"},
+        {"64-byte name", Marker() + Record(std::string(64, 'n'), "") + EndRecord(), kpack::kOk, ""},
         {"65-byte name", Marker() + Record(std::string(65, 'n'), ""), kpack::kPackDamaged, first + "name length 65 exceeds 64"},
         {"hostile name", Marker() + Record("..\\x.dll", "x") + Record("^Kivra_end^", ""), kpack::kPackDamaged,
          first + "name is not allowed; the unpacker refuses it"},
@@ -377,6 +390,16 @@ TEST_F(KpackTest, ASignedCarrierIsRefusedAndTheChecksumFollowsThePack) {
     ASSERT_TRUE(kpack::ListPack(P("out.exe"), 2000, &listing).ok());
     EXPECT_TRUE(listing.executable && listing.checksumOk);
     EXPECT_EQ(0u, listing.signatureSize);
+
+    // The checksum Windows computes: 16-bit words whose carries are folded
+    // back in (these words carry once more in the last fold), an odd last
+    // byte, the length. Worked out apart from kpack.
+    WriteAll(P("ff.exe"), PeCarrier(0x1234, 0) + "04" + std::string(1998, '\xFF'));
+    WriteAll(P("odd.pack"), Marker() + Record("a", "12") + EndRecord());
+    ASSERT_TRUE(kpack::StampPack(P("ff.exe"), P("odd.pack"), 3024, P("ff-out.exe")).ok());
+    const std::string out = ReadAll(P("ff-out.exe"));
+    ASSERT_EQ(3071u, out.size());
+    EXPECT_EQ(0xC00u, pack::ReadLe32(reinterpret_cast<const unsigned char*>(out.data()) + 0xD8));
 }
 
 TEST_F(KpackCli, OneConventionForOptionsAndOutputs) {

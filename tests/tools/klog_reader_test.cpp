@@ -50,6 +50,9 @@ TEST(KlogReader, CountsWhatBelongsToNoEntryAndFlagsCutLines) {
         {good + "[2026-12-07 10:00:02] [1c4] is-stp st", 2, 0, true},
         {good + std::string(4096, '\0'), 1, 4096, false},         // zeros after a power loss
         {"[2026-13-07 10:00:01] [1c4] month 13\r\n", 0, 38, false},
+        {"[2026-12-07 24:00:00] [1c4] hour 24\r\n", 0, 37, false},
+        {"[2026-12-07 23:60:00] [1c4] minute 60\r\n", 0, 39, false},
+        {"[2026-12-07 23:59:60] [1c4] second 60\r\n", 0, 39, false},
         {"[2026-12-07 10:00:01] no tag\r\n", 1, 0, false},
         {"", 0, 0, false},
     };
@@ -125,8 +128,9 @@ TEST(KlogDecode, GbkAndAnyOtherBytesComeOutAsUtf8) {
     EXPECT_EQ(ToUtf8(gbk, kCodePageGbk), "C:\\安装\\Setup.exe");
     EXPECT_EQ(ToUtf8("caf\xE9 1", kCodePageAuto), "café 1") << "no GBK: Windows-1252";
     EXPECT_EQ(ToUtf8("\x80", kCodePage1252), "€");
-    EXPECT_EQ(ToUtf8("已安装", kCodePageAuto), "已安装") << "valid UTF-8 stays";
-    EXPECT_EQ(ToUtf8("a\x1B[2Jb\tc\r\n", kCodePageAuto), "a\xEF\xBF\xBD[2Jb\tc\r\n") << "no terminal control";
+    EXPECT_EQ(ToUtf8("caf\xC3\xA9", kCodePageAuto), "café") << "valid UTF-8 stays, though GBK reads it too";
+    EXPECT_EQ(ToUtf8("a\x1B[2Jb\xC2\x9B" "1mc\tc\r\n", kCodePageAuto), "a\xEF\xBF\xBD[2Jb\xEF\xBF\xBD" "1mc\tc\r\n")
+        << "no terminal control, 7-bit or 8-bit";
     EXPECT_EQ(ToUtf8("\xFF\xFE", kCodePageGbk), "\xEF\xBF\xBD\xEF\xBF\xBD");
     CodePage page;
     EXPECT_TRUE(ParseCodePage("936", &page));

@@ -22,6 +22,7 @@ TEST(KlogRuns, ARunAcrossMidnightIsOneRunFromTwoDaysFiles) {
     EXPECT_EQ(run.end, "2026-12-07 00:01:39");
     EXPECT_EQ(run.verdict.installerSeenAfter, 5);
     EXPECT_EQ(run.verdict.installerRanFor, 190);
+    EXPECT_EQ(0u, run.verdict.detail.find("about 95 s from its start to its end")) << run.verdict.detail;
     EXPECT_EQ(run.verdict.password, kDialogNotShown);
     EXPECT_TRUE(run.verdict.warnings.empty());
     ASSERT_EQ(run.all.size(), 20u) << "every line of both days and of the other logs";
@@ -41,7 +42,8 @@ TEST(KlogRuns, RunsOfADayAndOfLastWeekComeInTimeOrder) {
     EXPECT_EQ(r.runs[0].start, "2026-11-30 11:11:11");
     EXPECT_EQ(r.runs[1].verdict.freeSpaceMb, 120);
     EXPECT_EQ(r.runs[1].verdict.summary, "refused at a start-up check: only 120 MB free on C: (300 MB needed)");
-    EXPECT_EQ(r.runs[2].all.size(), r.runs[0].all.size() + 1) << "the unpacker's line joins its own run";
+    ASSERT_EQ(r.runs[2].all.size(), r.runs[0].all.size() + 1) << "the unpacker's line joins its own run";
+    EXPECT_EQ(r.runs[2].all[1].text, "utl_FileUnpack: The file is end.") << "before the archives of its second";
 }
 
 TEST(KlogRuns, LinesOfConcurrentWritersGoToTheirOwnRuns) {
@@ -126,6 +128,8 @@ TEST(KlogRuns, NoRunIsCalledInstalledWithoutTheLinesThatProveIt) {
              SetupLine("2026-12-07 10:00:00", "1c4", "Exit main"),
          "password-refused"},
         {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 0M."), "refused-low-disk"},
+        {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 299M."), "refused-low-disk"},
+        {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 300M."), "refused-updater"},
         {SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is -2048M."), "refused-updater"},
     };
     for (const Case& c : cases) {
@@ -133,6 +137,56 @@ TEST(KlogRuns, NoRunIsCalledInstalledWithoutTheLinesThatProveIt) {
         const std::string dir = TempFolder("proof");
         WriteFile(dir + "/setup2026120701.log", c.log);
         EXPECT_EQ(Outcomes(Analyse(dir)), std::vector<std::string>{c.outcome});
+    }
+}
+
+TEST(KlogRuns, SilenceEndsARunOnlyWhereItsProcessMustHaveEnded) {
+    // An installer left open for three hours is still its run's. The
+    // unpacker's lines, their setup log gone: an hour apart is one run, a
+    // second more is the next. The administrator check's lines of one refused
+    // start come within a minute.
+    const std::string dir = TempFolder("silence");
+    std::string longRun = InstalledRun(kDay, "08:00:00", "a10");
+    longRun.replace(longRun.find("08:00:00] [a10] is-stp ended"), 8, "11:00:00");
+    longRun.replace(longRun.find("08:00:00] [a10] Exit main"), 8, "11:00:00");
+    WriteFile(dir + "/setup2026120701.log", longRun);
+    WriteFile(dir + "/stp_UtlFile2026120701.log",
+              ModuleLine("2026-12-07 10:00:00", "1c4", "utl_FileUnpack: The file is end.") +
+                  ModuleLine("2026-12-07 11:00:00", "1c4", "utl_FileUnpack: The file is end.") +
+                  ModuleLine("2026-12-07 12:00:01", "1c4", "utl_FileUnpack: The file is end."));
+    WriteFile(dir + "/IsCurUserAdmin2026120701.log",
+              SetupLine("2026-12-07 13:00:00", "2d8", "Cannot open process token") +
+                  SetupLine("2026-12-07 13:01:00", "2d8", "GetTokenInformation error") +
+                  SetupLine("2026-12-07 13:02:01", "2d8", "GetTokenInformation error"));
+    FolderReport r = Analyse(dir);
+    ASSERT_EQ(Outcomes(r), (std::vector<std::string>{"installed", "partial", "partial", "refused-not-admin",
+                                                     "refused-not-admin"}));
+    EXPECT_EQ(r.runs[0].end, "2026-12-07 11:00:00");
+    EXPECT_EQ(r.runs[1].all.size(), 2u);
+    EXPECT_EQ(r.runs[3].all.size(), 2u);
+}
+
+TEST(KlogRuns, ThePasswordDialogIsToldByWhatFollowedIt) {
+    const std::string prompt = ModuleLine("2026-12-07 10:00:00", "1c4", "IsUninstallPrompt:Need prompt uninstall password Dlg");
+    const std::string start = SetupLine("2026-12-07 10:00:00", "1c4", "The C: free space is 5000M.");
+    std::string accepted = InstalledRun(kDay, "10:00:00", "1c4");
+    accepted.insert(start.size(), SetupLine("2026-12-07 10:00:00", "1c4", "g_bExit = TRUE;") +
+                                      SetupLine("2026-12-07 10:00:00", "1c4", "Begin UnpackAndSetup"));
+    struct Case {
+        std::string setupLog;
+        Password password;
+    } cases[] = {
+        {accepted, kDialogAccepted},
+        {start, kDialogShown},  // killed while the dialog was open
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        const std::string dir = TempFolder("dialog");
+        WriteFile(dir + "/setup2026120701.log", c.setupLog);
+        WriteFile(dir + "/stp_Setup2026120701.log", prompt);
+        FolderReport r = Analyse(dir);
+        ASSERT_EQ(r.runs.size(), 1u);
+        EXPECT_EQ(r.runs[0].verdict.password, c.password);
     }
 }
 

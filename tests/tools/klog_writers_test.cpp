@@ -59,6 +59,23 @@ TEST(KlogJson, ShowAndFleetFollowTheirSchemaWhateverTheBytes) {
     EXPECT_EQ(fleet["counts"]["installed"], 0);
 }
 
+TEST(KlogFleet, AMachineIsNamedByItsFolderAndShownByItsLatestRun) {
+    // Collected by hand, the folder's name in lower case; a run of last week
+    // and a later one.
+    const std::string machine = TempFolder("fleet") + "/PC-017";
+    mkdir(machine.c_str(), 0755);
+    mkdir((machine + "/kivralog").c_str(), 0755);
+    WriteFile(machine + "/kivralog/setup2026120701.log",
+              SetupLine("2026-12-07 09:00:00", "1c4", "The C: free space is 120M."));
+    WriteFile(machine + "/kivralog/setup2026113001.log", InstalledRun("2026-11-30", "11:11:11", "a10"));
+    const MachineReport m = AnalyseMachine(machine + "/kivralog/", kCodePageAuto);
+    EXPECT_EQ("PC-017", m.machine);
+    EXPECT_EQ(2u, m.runs);
+    EXPECT_EQ("refused-low-disk", std::string(MachineOutcome(m)));
+    EXPECT_EQ("2026-12-07 09:00:00", m.last.start);
+    EXPECT_EQ("KIVRALOG", MachineName("KIVRALOG")) << "no parent to be named after";
+}
+
 TEST(KlogHtml, ThePageNeedsNothingFromElsewhereAndEscapesTheLogs) {
     const std::string dir = HostileFolder("<PC-1>");
     std::string page = FleetHtml({AnalyseMachine(dir, kCodePageAuto)});

@@ -49,6 +49,22 @@ TEST_F(OutputFileTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     EXPECT_EQ(1u, Entries());
 }
 
+TEST_F(OutputFileTest, ATargetThatCannotBeReplacedIsAFailureAndLeavesNoTemporaryFile) {
+    std::string error;
+    {
+        tools::OutputFile out(target_);
+        ASSERT_EQ(tools::kExitOk, out.Open(tools::OutputRule(), &error));
+        std::fputs("new", out.get());
+        // Someone puts a folder in the target's place while the output is written.
+        fs::remove(target_);
+        fs::create_directories(fs::path(target_) / "kept");
+        EXPECT_EQ(tools::kExitIo, out.Commit(&error));
+        EXPECT_NE(std::string::npos, error.find("cannot rename its temporary file")) << error;
+    }
+    EXPECT_TRUE(fs::is_directory(fs::path(target_) / "kept"));
+    EXPECT_EQ(1u, Entries()) << "the temporary file is gone";
+}
+
 TEST_F(OutputFileTest, TwoWritersOfOneTargetDoNotCollide) {
     std::string error;
     tools::OutputFile first(target_), second(target_);
