@@ -2,6 +2,8 @@
 // refuses, how it stamps a carrier and how it judges a carrier's pack.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,7 +148,16 @@ TEST_F(KpackTest, FourGiBIsTooMuchForAFileAndForACarrier) {
     WriteAll(P("carrier"), PeCarrier());
     WriteAll(P("p.pack"), packBytes);
     const uint32_t offset = (uint32_t)((1ull << 32) - packBytes.size());
+    // Refused before any work: were it written, the zeros would fail at 1 MiB.
+    rlimit saved, small;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    small = saved;
+    small.rlim_cur = 1 << 20;
+    void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
     kpack::Result r = kpack::StampPack(P("carrier"), P("p.pack"), offset, P("out"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
     EXPECT_EQ(kpack::kOutputRefused, r.code) << "a carrier of exactly 4 GiB";
     EXPECT_NE(std::string::npos, r.message.find("4 GiB or more")) << r.message;
     EXPECT_FALSE(fs::exists(P("out")));
