@@ -2,6 +2,8 @@
 // refuses, how it stamps a carrier and how it judges a carrier's pack.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +51,23 @@ TEST_F(KpackTest, PackHoldsMarkerSortedRecordsAndEndRecord) {
                            Record("b.bin", std::string("\x00\x01\x80\xff", 4)) + Record("empty", "") +
                            Record("^Kivra_end^", "");
     EXPECT_EQ(expected, ReadAll(P("out.pack")));
+}
+
+// A record's length is the size collected: a file that grew or shrank since
+// would leave the pack's lengths wrong, so the pack fails instead.
+TEST_F(KpackTest, AFileThatChangesWhileItIsPackedFailsThePack) {
+    WriteAll(payload_ / "a.txt", "hello");
+    std::vector<kpack::PayloadFile> files;
+    ASSERT_TRUE(kpack::CollectPayload(payload_.string(), &files).ok());
+    for (const char* now : {"hello!", "hell"}) {
+        WriteAll(payload_ / "a.txt", now);
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(nullptr, out);
+        kpack::Result r = kpack::WritePack(files, out, "out");
+        std::fclose(out);
+        EXPECT_EQ(kpack::kIoError, r.code) << now;
+        EXPECT_NE(std::string::npos, r.message.find("a.txt changed while it was packed")) << r.message;
+    }
 }
 
 TEST_F(KpackTest, RefusesWhatAPackCannotCarry) {
@@ -115,6 +134,35 @@ TEST_F(KpackTest, NamesOf64BytesPassAndCaseTwinsAreRefused) {
     EXPECT_NE(std::string::npos, r.message.find("letter case"));
 }
 
+// A record's length field and the setup's carrier size are 32 bits wide. Sparse
+// files: only their sizes are read before the refusal.
+TEST_F(KpackTest, FourGiBIsTooMuchForAFileAndForACarrier) {
+    WriteAll(payload_ / "big", "");
+    fs::resize_file(payload_ / "big", (1ull << 32) - 1);
+    std::vector<kpack::PayloadFile> files;
+    EXPECT_TRUE(kpack::CollectPayload(payload_.string(), &files).ok());
+    fs::resize_file(payload_ / "big", 1ull << 32);
+    EXPECT_EQ(kpack::kInputRefused, kpack::CollectPayload(payload_.string(), &files).code);
+
+    const std::string packBytes = Marker() + EndRecord();
+    WriteAll(P("carrier"), PeCarrier());
+    WriteAll(P("p.pack"), packBytes);
+    const uint32_t offset = (uint32_t)((1ull << 32) - packBytes.size());
+    // Refused before any work: were it written, the zeros would fail at 1 MiB.
+    rlimit saved, small;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    small = saved;
+    small.rlim_cur = 1 << 20;
+    void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    kpack::Result r = kpack::StampPack(P("carrier"), P("p.pack"), offset, P("out"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
+    EXPECT_EQ(kpack::kOutputRefused, r.code) << "a carrier of exactly 4 GiB";
+    EXPECT_NE(std::string::npos, r.message.find("4 GiB or more")) << r.message;
+    EXPECT_FALSE(fs::exists(P("out")));
+}
+
 TEST_F(KpackTest, StampPadsWithZerosUpToTheOffsetAndAppends) {
     const std::string carrier = PeCarrier(), packBytes = Marker() + Record("a", "1") + EndRecord();
     WriteAll(P("carrier"), carrier);
@@ -178,7 +226,12 @@ TEST_F(KpackTest, CarriersAndPackFilesAreJudgedByTheirContent) {
     ASSERT_TRUE(r.ok()) << r.message;
     ASSERT_EQ(3u, r.warnings.size());
     EXPECT_NE(std::string::npos, r.warnings[0].find("no 7za.exe"));
-    fs::remove(payload_ / "a");
+    // The setup finds its programs whatever their letter case.
+    for (const char* program : {"7ZA.EXE", "KopApxSvr.exe", "kivrasetup.exe"}) WriteAll(payload_ / program, "p");
+    r = kpack::PackFolder(payload_.string(), P("programs.pack"));
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(std::vector<std::string>(), r.warnings);
+    for (const auto& e : fs::directory_iterator(payload_)) fs::remove(e.path());
     r = kpack::PackFolder(payload_.string(), P("empty.pack"));
     ASSERT_TRUE(r.ok()) << r.message;
     ASSERT_EQ(1u, r.warnings.size());
@@ -223,6 +276,7 @@ TEST_F(KpackTest, ListJudgesPacksByTheUnpackersRules) {
         // length: still the lengths that do not fit.
         {"long name, cut data length", Marker() + Le32(100) + "\x05", kpack::kPackDamaged,
          first + "its lengths are cut off by the end of the carrier"},
+        {"long name, lengths whole", Marker() + Head(100, 0), kpack::kPackDamaged, first + "name length 100 exceeds 64"},
         {"one byte past the end", Marker() + Record("a", "12").substr(0, 8 + 1 + 1), kpack::kPackDamaged,
          first + "reaches 1 bytes past the end of the carrier"},
         // The data length cut off by the carrier's end: its lengths, not a
@@ -279,6 +333,10 @@ TEST_F(KpackCli, ExitCodesAndMessages) {
     EXPECT_EQ(2, Kpack("").code);
     EXPECT_EQ(2, Kpack("frobnicate").code);
     EXPECT_EQ(2, Kpack("list --offset 12x " + P("c")).code);
+    // Offsets run to 4294967295: past a small carrier's end there is no pack.
+    WriteAll(P("c"), "x");
+    EXPECT_EQ(5, Kpack("list --offset 4294967295 " + P("c")).code);
+    EXPECT_EQ(2, Kpack("list --offset 4294967296 " + P("c")).code);
     EXPECT_EQ(2, Kpack("pack onlyone").code);
 
     WriteAll(payload_ / "kopApxSvr.exe", "admission");
@@ -333,6 +391,14 @@ TEST_F(KpackExtract, WritesTheFilesButNotTheEndRecord) {
     EXPECT_EQ((std::vector<std::string>{"out", "out/a.txt", "out/empty", "payload"}), Tree());
     EXPECT_EQ("hello", ReadAll(P("out/a.txt")));
     EXPECT_EQ(3u, listing.trailing);
+}
+
+TEST_F(KpackExtract, NamesThatDifferOnlyInCaseAreWrittenWithAWarning) {
+    kpack::Result r = Extract(Marker() + Record("A.txt", "1") + Record("b", "") + Record("a.TXT", "2") + EndRecord());
+    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_EQ(1u, listing.notes.size());
+    EXPECT_EQ(0u, listing.notes[0].find("record 3 at carrier byte 50: name a.TXT repeats an earlier name"))
+        << listing.notes[0];
 }
 
 TEST_F(KpackExtract, RefusesTraversalNamesAndWritesNothingOutside) {

@@ -1,11 +1,13 @@
-// The format's shared pieces: the mix, the length fields, the name rule and
-// the region a walk may read (the walk itself: fuzz_pack_walk.cpp).
+// The format's shared pieces: the mix, the length fields, the name rule, the
+// region a walk may read and the setup's code for each way a pack stops (the
+// walk's every step against a model: fuzz_pack_walk.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "pack/pack_format.h"
 #include "pack/pack_walk.h"
+#include "support/pack_bytes.h"
 
 namespace {
 
@@ -80,7 +82,7 @@ TEST(RecordName, RefusesEveryWayOutOfTheDestination) {
           "C:\\x.dll", "C:x.dll", "c:", "file.txt:stream", "file.txt::$DATA", "x\\", "\\",
           "a\\\\b", "... ", ".. ", "x.", "x ", "NUL", "nul.txt", "CON", "aux.dll", "COM1",
           "lpt9.txt", "sub\\PRN", "CONIN$", "NUL .txt", "*.dll", "a?b", "a<b", "a>b", "a|b",
-          "a\"b", "a\tb", "a\rb", "a\nb", "a\x7f" "b"})
+          "a\"b", "a\tb", "a\rb", "a\nb", "a\x1f" "b", "a\x7f" "b"})
         EXPECT_FALSE(Safe(name)) << name;
     EXPECT_FALSE(Safe(std::string("a\0b", 3)));
     EXPECT_FALSE(Safe(""));
@@ -116,6 +118,57 @@ TEST(WalkBegin, RegionFitsOneWordAndFollowsTheOffset) {
         EXPECT_EQ(c.region, walk.region) << c.size;
         EXPECT_EQ(c.why == pack::kWhyNone ? 0u : 155u, pack::StopCode(walk.why)) << c.size;
     }
+}
+
+// A region in memory that may hold fewer bytes than the carrier's size claims,
+// as a carrier cut while it is read: reads past them come short.
+class MemorySource : public pack::Source {
+public:
+    explicit MemorySource(const std::string& bytes) : bytes_(bytes) {}
+    int Read(void* buffer, uint32_t length, uint32_t* got) override {
+        *got = (uint32_t)bytes_.copy(static_cast<char*>(buffer), length, at_);
+        at_ += *got;
+        return 1;
+    }
+
+private:
+    std::string bytes_;
+    size_t at_ = 0;
+};
+
+// The setup's code for a walk of region (0: read to its end), its names joined
+// to a directory of dirLen characters; the carrier claims claimed more bytes.
+uint32_t WalkCode(const std::string& region, uint64_t dirLen = 0, uint64_t claimed = 0) {
+    pack::Walk walk;
+    if (!pack::WalkBegin(&walk, region.size() + claimed, 0, dirLen)) return pack::StopCode(walk.why);
+    MemorySource source(region);
+    for (;;) {
+        const pack::Step step = pack::WalkNext(&walk, &source);
+        if (step == pack::kStepEnd || step == pack::kStepFilled || step == pack::kStepStop)
+            return pack::StopCode(walk.why);
+    }
+}
+
+// Each way a pack stops is a code of its own in the setup's log.
+TEST(WalkNext, EachDamageStopsWithTheSetupsCode) {
+    const std::string good = Marker() + Record("a.txt", "hello");
+    const std::string name64(64, 'n');
+    EXPECT_EQ(0u, WalkCode(good + EndRecord() + "signature"));
+    EXPECT_EQ(0u, WalkCode(good)) << "records that fill the region";
+    EXPECT_EQ(0u, WalkCode(good + Record("big", std::string(5000, 'b')))) << "data in more than one chunk";
+    EXPECT_EQ(159u, WalkCode(Marker().substr(0, 16)));
+    EXPECT_EQ(160u, WalkCode(Mixed("^-=Kivra=-^ Reed!")));
+    EXPECT_EQ(161u, WalkCode(good + Le32(1).substr(0, 3)));
+    EXPECT_EQ(161u, WalkCode(Marker() + Record(std::string(65, 'n'), "")));
+    EXPECT_EQ(161u, WalkCode(Marker() + Record("..\\x.dll", "")));
+    EXPECT_EQ(162u, WalkCode(good + Le32(1) + "\x01"));
+    EXPECT_EQ(163u, WalkCode(good + Record("b", "12").substr(0, 10)));
+    EXPECT_EQ(164u, WalkCode(good + Head(5, 0) + Mixed("b.t"), 0, 2));
+    EXPECT_EQ(165u, WalkCode(Marker() + Record("", "x")));
+    EXPECT_EQ(166u, WalkCode(good + Head(1, 5000) + Mixed("b") + "x", 0, 4999));
+    // A name and the directory it is joined to stay below 260 characters.
+    EXPECT_EQ(0u, WalkCode(Marker() + Record(name64, "x") + EndRecord(), 195));
+    EXPECT_EQ(161u, WalkCode(Marker() + Record(name64, "x") + EndRecord(), 196));
 }
 
 }  // namespace

@@ -90,7 +90,6 @@ bool IsPackFile(const std::string& path);
 struct ListedRecord {
     std::string name;
     uint32_t size = 0;
-    uint64_t dataAt = 0;  // carrier offset of its data
 };
 
 struct Listing {

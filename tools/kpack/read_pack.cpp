@@ -102,7 +102,7 @@ Result WalkPack(const std::string& carrier, uint32_t offset, Listing* listing, R
             case pack::kStepName:
                 // The setup joins the name to its fresh work folder, where no
                 // sub-folder exists: it cannot create such a file and stops.
-                listed = ListedRecord{walk.name, walk.dataLen, offset + walk.at};
+                listed = ListedRecord{walk.name, walk.dataLen};
                 if (listed.name.find_first_of("\\/") != std::string::npos)
                     return Fail(kPackDamaged, where + "name " + listed.name +
                                                   " has a folder part; the setup cannot create it and stops here");
