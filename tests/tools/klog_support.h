@@ -37,10 +37,26 @@ inline std::string InstalledRun(const std::string& day, const std::string& hms, 
     return s;
 }
 
-// A fresh, empty folder below the test's temporary directory.
+// The folder of this test program's folders, removed when the program ends.
+inline const std::string& TempRoot() {
+    static struct Root {
+        std::string path;
+        Root() {
+            const char* base = getenv("TMPDIR");
+            path = std::string(base ? base : "/tmp") + "/klog-test-" + std::to_string(getpid());
+            mkdir(path.c_str(), 0755);
+        }
+        ~Root() {
+            std::string rm = "rm -rf '" + path + "'";
+            if (system(rm.c_str()) != 0) return;
+        }
+    } root;
+    return root.path;
+}
+
+// A fresh, empty folder below the test program's own temporary folder.
 inline std::string TempFolder(const std::string& name) {
-    const char* base = getenv("TMPDIR");
-    std::string dir = std::string(base ? base : "/tmp") + "/klog-test-" + std::to_string(getpid()) + "-" + name;
+    std::string dir = TempRoot() + "/" + name;
     std::string rm = "rm -rf '" + dir + "'";
     if (system(rm.c_str()) != 0) return dir;
     mkdir(dir.c_str(), 0755);
