@@ -31,7 +31,7 @@ public:
     bool Write(const void* data, size_t size);
     // Flushes the temporary file to the disk and closes it, checking each
     // step, then renames it over the target. Returns kExitOk, or kExitIo with
-    // the reason in *error (the temporary file is then removed).
+    // the reason in *error (the destructor then removes the temporary file).
     int Commit(std::string* error);
 
 private:
